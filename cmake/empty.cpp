@@ -1,0 +1,1 @@
+// Keeps every object library non-empty while a layer has no sources yet.
