@@ -1,0 +1,20 @@
+#pragma once
+
+namespace tarvo {
+
+/// Saturation: u = x / clipLevel, clamped to [-1.927384823613229,
+/// 1.925547073273503]; y = clipLevel * s(u) with the eighth-order polynomial
+///   s(u) = u^4 (0.011322488095808 u^3 - 0.076851680685586 u
+///               - 0.001614452827801 u^4 + 0.019456557521838 u^2
+///               - 0.076851680685586)
+///          + (0.051012188210767 - 0.048182108389193 u) u^2
+///          + 1.043653138515045 u.
+/// Odd and even terms colour the half-waves differently: s peaks at about
+/// 0.98660 near u = 1.252 and dips to about -1.10960 near u = -1.446.
+struct SoftClipper {
+    double clipLevel = 3.981;  ///< linear, > 0
+
+    double shape(double x) const noexcept;
+};
+
+}  // namespace tarvo
