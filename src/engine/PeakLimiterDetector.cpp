@@ -1,0 +1,79 @@
+#include "engine/PeakLimiterDetector.h"
+
+#include <new>
+
+namespace tarvo {
+
+namespace {
+constexpr std::align_val_t kWindowAlignment{16};
+constexpr std::uint32_t kInitialWindowLength = 2;
+}  // namespace
+
+void PeakLimiterDetector::AlignedDelete::operator()(double* p) const noexcept {
+    ::operator delete[](p, kWindowAlignment);
+}
+
+PeakLimiterDetector::Buffer PeakLimiterDetector::allocate(std::uint32_t n) {
+    const std::size_t slots = static_cast<std::size_t>(n) + 2;
+    double* p = static_cast<double*>(::operator new[](slots * sizeof(double), kWindowAlignment));
+    for (std::size_t i = 0; i < slots; ++i) p[i] = 0.0;
+    return Buffer(p);
+}
+
+PeakLimiterDetector::PeakLimiterDetector()
+    : window_(allocate(kInitialWindowLength)), windowLength_(kInitialWindowLength) {
+    applyDesign(LimiterFilters{designSmoothingLowPass(0.1), designSmoothingLowPass(0.1),
+                               designSmoothingLowPass(0.1)});
+}
+
+PeakLimiterDetector::PeakLimiterDetector(const PeakLimiterDetector& other)
+    : limiterCeiling(other.limiterCeiling),
+      window_(allocate(other.windowLength_)),
+      windowLength_(other.windowLength_),
+      writePosition_(other.writePosition_),
+      runningMax_(other.runningMax_),
+      maxValid_(other.maxValid_),
+      peakFilter_(other.peakFilter_),
+      releaseFilter_(other.releaseFilter_),
+      averageFilter_(other.averageFilter_),
+      hold_(other.hold_) {
+    for (std::uint32_t i = 0; i < windowLength_; ++i) window_[i] = other.window_[i];
+}
+
+PeakLimiterDetector& PeakLimiterDetector::operator=(const PeakLimiterDetector& other) {
+    if (this != &other) {
+        PeakLimiterDetector copy(other);
+        *this = std::move(copy);
+    }
+    return *this;
+}
+
+void PeakLimiterDetector::reset() noexcept {
+    peakFilter_.reset();
+    releaseFilter_.reset();
+    averageFilter_.reset();
+    hold_ = 0.0;
+}
+
+void PeakLimiterDetector::resizeWindow(std::uint32_t n) {
+    if (n < 2) n = 2;
+    Buffer fresh = allocate(n);
+    std::uint32_t from = writePosition_;  // oldest entry of the old window
+    for (std::uint32_t i = 0; i < n && i < windowLength_; ++i) {
+        fresh[i] = window_[from];
+        if (++from == windowLength_) from = 0;
+    }
+    window_ = std::move(fresh);  // frees the old buffer
+    windowLength_ = n;
+    writePosition_ = 0;
+    runningMax_ = 0.0;
+    maxValid_ = false;
+}
+
+void PeakLimiterDetector::applyDesign(const LimiterFilters& design) noexcept {
+    peakFilter_.setCoefficients(design.peak);
+    releaseFilter_.setCoefficients(design.release);
+    averageFilter_.setCoefficients(design.average);
+}
+
+}  // namespace tarvo

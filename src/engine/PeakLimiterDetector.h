@@ -1,0 +1,144 @@
+#pragma once
+
+#include <cmath>
+#include <cstdint>
+#include <memory>
+
+#include "filters/Biquad.h"
+#include "filters/DetectorDesign.h"
+
+namespace tarvo {
+
+/// Limiter gains from a key: a peak gain from the maximum of a sliding window
+/// of magnitudes (smoothed, held with instant attack, released through a
+/// low-pass) and an average gain from the smoothed magnitude times pi/2
+/// (a sine's peak-to-mean ratio). Each gain is ceiling / level when the
+/// level exceeds limiterCeiling, else exactly 1.0.
+///
+/// The window maximum is cached; a full scan happens only when the cached
+/// maximum leaves the window (or after an idle step or a resize dropped it).
+///
+/// Built with a zeroed window of 2 entries, so process and feedZero are safe
+/// before the first resizeWindow; all three filters at
+/// designSmoothingLowPass(0.1).
+class PeakLimiterDetector {
+public:
+    double limiterCeiling = 1.0;  ///< linear
+
+    PeakLimiterDetector();
+    PeakLimiterDetector(const PeakLimiterDetector& other);
+    PeakLimiterDetector& operator=(const PeakLimiterDetector& other);
+    PeakLimiterDetector(PeakLimiterDetector&&) noexcept = default;
+    PeakLimiterDetector& operator=(PeakLimiterDetector&&) noexcept = default;
+    ~PeakLimiterDetector() = default;
+
+    /// One sub-sample with key value v.
+    void process(double v, double& peakGain, double& averageGain) noexcept {
+        const double a = std::fabs(v);
+        const double old = window_[writePosition_];
+        window_[writePosition_] = a;
+        if (++writePosition_ == windowLength_) writePosition_ = 0;
+
+        if (maxValid_) {
+            if (a > runningMax_) {
+                runningMax_ = a;
+            } else if (old == runningMax_) {
+                // The maximum has just left the window.
+                runningMax_ = 0.0;
+                maxValid_ = false;
+            }
+        }
+        // A cache dropped here, by an idle step or by a resize is rebuilt by a
+        // scan, which also sees the new entry.
+        if (!maxValid_) {
+            runningMax_ = windowMax();
+            maxValid_ = true;
+        }
+
+        const double p = peakFilter_.process(runningMax_);
+        if (p > hold_) {
+            // Instant attack: the release filter behaves as if it had passed p.
+            releaseFilter_.x2 = releaseFilter_.x1;
+            releaseFilter_.x1 = p;
+            releaseFilter_.y2 = releaseFilter_.y1;
+            releaseFilter_.y1 = p;
+            hold_ = p;
+        } else {
+            hold_ = releaseFilter_.process(p);
+        }
+        peakGain = hold_ > limiterCeiling ? limiterCeiling / hold_ : 1.0;
+
+        const double w = averageFilter_.process(a) * 1.5707963267948966;
+        averageGain = w > limiterCeiling ? limiterCeiling / w : 1.0;
+    }
+
+    /// One idle sub-sample: a zero enters the window and the three filters
+    /// decay on their own (each gets 0.0); hold is kept.
+    void feedZero() noexcept {
+        const double old = window_[writePosition_];
+        window_[writePosition_] = 0.0;
+        if (++writePosition_ == windowLength_) writePosition_ = 0;
+        if (0.0 > runningMax_) {
+            runningMax_ = 0.0;
+            maxValid_ = true;
+        } else if (old == runningMax_) {
+            runningMax_ = 0.0;
+            maxValid_ = false;
+        }
+        peakFilter_.process(0.0);
+        releaseFilter_.process(0.0);
+        averageFilter_.process(0.0);
+    }
+
+    /// Largest entry of the window, by a full scan. Entries are magnitudes, so
+    /// the scan starts from 0.0; a NaN entry is passed over and cannot stick in
+    /// the cache.
+    double windowMax() const noexcept {
+        double m = 0.0;
+        for (std::uint32_t i = 0; i < windowLength_; ++i)
+            if (window_[i] > m) m = window_[i];
+        return m;
+    }
+
+    /// Clears the three filter histories and hold; the window, its position
+    /// and the cached maximum stay.
+    void reset() noexcept;
+
+    /// New window length n (at least 2): n + 2 slots, 16-byte aligned, filled
+    /// from the old window oldest first, then zeros; writing restarts at slot
+    /// 0. Shrinking keeps the oldest n samples. The cached maximum is dropped,
+    /// as it may have been cut off. Allocates: call between blocks only.
+    void resizeWindow(std::uint32_t n);
+
+    /// Copies the three filters' coefficients; histories carry on.
+    void applyDesign(const LimiterFilters& design) noexcept;
+
+    std::uint32_t windowLength() const { return windowLength_; }
+    std::uint32_t writePosition() const { return writePosition_; }
+    /// Window slot i (0 .. windowLength - 1), in storage order.
+    double windowEntry(std::uint32_t i) const { return window_[i]; }
+    /// The cached maximum (valid after every process step).
+    double runningMax() const { return runningMax_; }
+    bool maxValid() const { return maxValid_; }
+    /// The held, released peak.
+    double hold() const { return hold_; }
+
+private:
+    struct AlignedDelete {
+        void operator()(double* p) const noexcept;
+    };
+    using Buffer = std::unique_ptr<double[], AlignedDelete>;
+    static Buffer allocate(std::uint32_t n);
+
+    Buffer window_;
+    std::uint32_t windowLength_ = 0;
+    std::uint32_t writePosition_ = 0;
+    double runningMax_ = 0.0;
+    bool maxValid_ = false;
+    Biquad peakFilter_;
+    Biquad releaseFilter_;
+    Biquad averageFilter_;
+    double hold_ = 0.0;
+};
+
+}  // namespace tarvo
