@@ -1,0 +1,270 @@
+#include "params/FactoryPrograms.h"
+
+#include "params/ParamsTestDoubles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+
+namespace tarvo {
+namespace {
+
+using testing::ControllerRig;
+
+/// What the host shows for parameters 0 to 15 after loading each program at
+/// 44100 Hz; 16 to 21 show "Off", "Off", "High", "Internal", "1:1", "Fast".
+const char* const kShown[kProgramCount][16] = {
+    {"120", "-10.0", "Hard", "10.2", "109.5", "4.0", "0.0", "0.0", "0.0", "Off", "Stereo", "4x", "Sigma", "0", "Pre", "Ratio"},
+    {"111", "-27.3", "Hard", "13.0", "156.1", "5.6", "-3.6", "0.5", "4.0", "Off", "Mono-L", "4x", "Sigma", "0", "Pre", "Ratio"},
+    {"68", "-21.5", "Hard", "9.9", "147.9", "3.6", "-4.1", "4.4", "-2.8", "Off", "Mono-L", "1x", "Sigma", "0", "Pre", "Ratio"},
+    {"118", "-22.8", "Hard", "12.3", "99.6", "3.4", "-4.2", "2.7", "2.9", "Off", "Stereo", "4x", "Sigma", "0", "Pre", "Ratio"},
+    {"134", "-22.7", "Soft", "1.0", "50.0", "3.2", "-7.8", "2.1", "-3.0", "Off", "2 Mono", "1x", "Sigma", "0", "Pre", "Ratio"},
+    {"128", "-11.7", "Hard", "9.6", "111.1", "3.9", "-3.6", "0.2", "1.6", "Off", "Stereo", "4x", "Sigma", "0", "Pre", "Ratio"},
+    {"173", "-17.2", "0.5", "1.0", "268.3", "10.1", "0.0", "2.8", "2.4", "Off", "Mono-L", "1x", "Alpha", "0", "Pre", "Ratio"},
+    {"120", "-30.0", "Soft", "1.0", "186.3", "1.8", "-12.0", "6.1", "-1.9", "Off", "Mono-L", "4x", "Alpha", "0", "Pre", "Ratio"},
+    {"120", "-12.4", "Soft", "4.0", "109.5", "inf", "0.0", "0.5", "0.0", "Off", "Mono-L", "1x", "Alpha", "0", "Pre", "Ratio"},
+    {"120", "-15.0", "Soft", "1.0", "115.6", "2.0", "-5.9", "4.0", "0.0", "Off", "Mono-L", "4x", "Alpha", "0", "Pre", "Ratio"},
+    {"120", "-21.3", "Hard", "1.0", "109.5", "4.0", "-0.0", "4.4", "-1.9", "Off", "2 Mono", "1x", "Sigma", "0", "Pre", "Ratio"},
+    {"Off", "-15.1", "Hard", "1.0", "109.5", "4.0", "0.0", "-0.3", "-2.2", "Off", "Mono-L", "4x", "Sigma", "0", "Pre", "Ratio"},
+    {"120", "-11.1", "0.0", "3.0", "66.0", "2.0", "0.0", "1.5", "-1.9", "Off", "Mono-L", "4x", "Alpha", "0", "Pre", "Ratio"},
+    {"120", "-18.5", "0.6", "2.3", "150.0", "2.3", "0.0", "5.4", "0.0", "Off", "2 Mono", "4x", "Sigma", "0", "Pre", "Ratio"},
+    {"Off", "-9.3", "Soft", "8.9", "82.0", "1.9", "-0.2", "0.2", "0.0", "Off", "Stereo", "4x", "Alpha", "0", "Pre", "Ratio"},
+    {"Off", "-21.7", "Soft", "9.4", "83.4", "1.1", "-1.1", "2.1", "-1.3", "Off", "Stereo", "8x", "Alpha", "+6", "Post", "On"},
+};
+const char* const kCommonTail[6] = {"Off", "Off", "High", "Internal", "1:1", "Fast"};
+
+void expectShown(const ControllerRig& rig, int program) {
+    for (int i = 0; i < kParameterCount; ++i) {
+        const char* expected = i < 16 ? kShown[program][i] : kCommonTail[i - 16];
+        EXPECT_EQ(rig.display(i), expected) << "program " << program << ", parameter " << i;
+    }
+}
+
+std::string programName(const ParameterController& c) {
+    char text[25] = {};
+    c.getProgramName(text);
+    return text;
+}
+
+TEST(FactoryPrograms, EachProgramShowsItsGoldenDisplays) {
+    for (int n = 0; n < kProgramCount; ++n) {
+        ControllerRig rig;
+        rig.controller.setProgram(n);
+        EXPECT_EQ(rig.controller.getProgram(), n);
+        expectShown(rig, n);
+    }
+}
+
+TEST(FactoryPrograms, LoadingOneAfterAnotherShowsTheSame) {
+    ControllerRig rig;
+    expectShown(rig, 0);  // a fresh instance shows "Default"
+    for (int n : {15, 4, 8, 0, 10, 1, 2, 3, 5, 6, 7, 9, 11, 12, 13, 14, 15}) {
+        rig.controller.setProgram(n);
+        expectShown(rig, n);
+    }
+}
+
+TEST(FactoryPrograms, FractionalChoicePositionsLoadAsTheyAre) {
+    ControllerRig rig;
+    rig.controller.setProgram(4);
+    EXPECT_NEAR(rig.controller.descriptor(param::Mode).value(), 6.0 * 0.180714, 1e-6);  // about 1.084
+    EXPECT_EQ(rig.controller.getParameter(param::Mode), 0.180714f);
+}
+
+TEST(FactoryPrograms, Names) {
+    ControllerRig rig;
+    const char* const names[kProgramCount] = {
+        "Default", "kick", "snare", "overheads", "room", "DRUM BUSS", "bass", "vocal (ins.1)",
+        "vocal (ins.2)", "back vocal", "funky dbl.guitars", "solo guitar", "acoustic guitar",
+        "keyboards", "Mix BUSS", "premaster"};
+    for (int n = 0; n < kProgramCount; ++n) {
+        char text[25];
+        std::memset(text, '#', sizeof text);
+        EXPECT_TRUE(rig.controller.getProgramNameIndexed(0, n, text));
+        EXPECT_STREQ(text, names[n]);
+        EXPECT_EQ(text[24], '\0');
+    }
+    EXPECT_EQ(programName(rig.controller), "Default");
+    for (int bad : {16, -1, 1 << 30}) {
+        char text[25];
+        std::memset(text, '#', sizeof text);
+        EXPECT_FALSE(rig.controller.getProgramNameIndexed(0, bad, text)) << bad;
+        EXPECT_EQ(std::string(text, 25), std::string(25, '#')) << bad;
+    }
+    EXPECT_TRUE(rig.controller.getProgramNameIndexed(7, 15, nullptr));  // no crash
+}
+
+TEST(FactoryPrograms, RenamingKeepsTwentyFourCharactersOfTheCurrentProgram) {
+    ControllerRig rig;
+    rig.controller.setProgram(3);
+    rig.controller.setProgramName("abcdefghijklmnopqrstuvwxyz0123");
+    char text[25];
+    std::memset(text, '#', sizeof text);
+    rig.controller.getProgramName(text);
+    EXPECT_EQ(std::string(text, 25), std::string("abcdefghijklmnopqrstuvwx\0", 25));
+    rig.controller.setProgramName(nullptr);  // ignored
+    EXPECT_EQ(programName(rig.controller), "abcdefghijklmnopqrstuvwx");
+    rig.controller.getProgramName(nullptr);  // no crash
+    // Only the current row is renamed, and the name survives switching.
+    rig.controller.setProgram(4);
+    EXPECT_EQ(programName(rig.controller), "room");
+    rig.controller.setProgram(3);
+    EXPECT_EQ(programName(rig.controller), "abcdefghijklmnopqrstuvwx");
+}
+
+TEST(FactoryPrograms, EditsSurviveSwitchingAwayAndBack) {
+    ControllerRig rig;
+    rig.controller.setProgram(1);  // "kick"
+    rig.controller.setParameter(param::Threshold, 0.1f);
+    EXPECT_EQ(rig.display(param::Threshold), "-36.0");
+    rig.controller.setProgram(2);  // "snare"
+    EXPECT_EQ(rig.display(param::Threshold), "-21.5");
+    rig.controller.setProgram(1);
+    EXPECT_EQ(rig.display(param::Threshold), "-36.0");
+    EXPECT_EQ(rig.controller.programPosition(1, param::Threshold), 0.1f);
+    EXPECT_EQ(rig.display(param::Makeup), "0.5");  // the rest of "kick" as it was
+}
+
+TEST(FactoryPrograms, LoadingSendsOneAutomationRequestPerParameterInOrder) {
+    ControllerRig rig;
+    rig.settle();
+    rig.controller.setParameter(param::Knee, 0.3f);
+    EXPECT_TRUE(rig.host.automation.empty()) << "setParameter sends no automation";
+    rig.controller.setProgram(15);
+    ASSERT_EQ(rig.host.automation.size(), 22u);
+    for (int i = 0; i < kParameterCount; ++i) {
+        EXPECT_EQ(rig.host.automation[i].first, i);
+        EXPECT_EQ(rig.host.automation[i].second, factoryPrograms[15][i]) << i;
+    }
+    // Reloading the current program saves and reloads it, messages again.
+    rig.host.automation.clear();
+    rig.controller.setProgram(15);
+    EXPECT_EQ(rig.host.automation.size(), 22u);
+    expectShown(rig, 15);
+}
+
+TEST(FactoryPrograms, SuspendedLoadConfiguresTheEngineOnceAtTheEnd) {
+    ControllerRig rig;
+    rig.settle();
+    rig.controller.setProgram(15);
+    ASSERT_FALSE(rig.engine.calls.empty());
+    for (const auto& call : rig.engine.calls) {
+        EXPECT_EQ(call.automationSoFar, 22u) << call.name << " ran before the load was complete";
+    }
+    EXPECT_FALSE(rig.controller.inProgramChange());
+    // One pass: "Dither" was marked once, so the noise is set once.
+    EXPECT_EQ(rig.engine.count("setNoiseBits"), 1);
+}
+
+TEST(FactoryPrograms, ActiveLoadLeavesTheEngineToTheNextBlock) {
+    ControllerRig rig;
+    rig.settle();
+    rig.controller.resume();
+    rig.controller.setProgram(8);
+    EXPECT_TRUE(rig.engine.calls.empty());
+    for (int i = 0; i < kParameterCount; ++i) EXPECT_TRUE(rig.controller.descriptor(i).changed()) << i;
+    rig.controller.configureEngine();
+    const auto* design = rig.engine.last("designGainComputers");
+    ASSERT_NE(design, nullptr);
+    EXPECT_EQ(design->args[2], 100.0);  // "vocal (ins.2)" runs at "inf"
+}
+
+TEST(FactoryPrograms, AdaptationOfTheOversamplingChoiceToTheRate) {
+    // Factory "1x", "4x" (every position that rounds to option 2) and "8x".
+    struct Case {
+        float position;
+        double rate;
+        int option;
+    };
+    const Case cases[] = {
+        {0.0f, 22050, 1},       {0.0f, 32000, 1},      {0.0f, 44100, 0},      {0.0f, 48000, 0},
+        {0.0f, 96000, 0},       {0.0f, 192000, 0},     {0.712532f, 22050, 3}, {0.75f, 32000, 3},
+        {0.666667f, 44100, 2},  {0.524454f, 48000, 2}, {0.712532f, 88200, 1}, {0.75f, 96000, 1},
+        {0.666667f, 176400, 0}, {0.712532f, 192000, 0}, {1.0f, 22050, 3},     {1.0f, 32000, 3},
+        {1.0f, 44100, 3},       {1.0f, 48000, 3},      {1.0f, 88200, 2},      {1.0f, 96000, 2},
+        {1.0f, 176400, 1},      {1.0f, 192000, 1},
+    };
+    const auto descriptors = makeParameterDescriptors();
+    const ParameterDescriptor& upsampling = descriptors[param::Upsampling];
+    for (const Case& c : cases) {
+        const float position = adaptedUpsamplingPosition(c.position, c.rate);
+        EXPECT_EQ(upsampling.optionIndex(upsampling.toValue(position)), c.option)
+            << c.position << " at " << c.rate;
+    }
+    // Positions are whole thirds in single precision; 8x needed above 8 is 4/3.
+    EXPECT_EQ(adaptedUpsamplingPosition(0.666667f, 44100), 2.0f * (1.0f / 3.0f));
+    EXPECT_EQ(adaptedUpsamplingPosition(1.0f, 22050), 4.0f * (1.0f / 3.0f));
+    EXPECT_EQ(adaptedUpsamplingPosition(0.0f, 44100), 0.0f);
+    // No integer conversion of absurd rates.
+    EXPECT_EQ(adaptedUpsamplingPosition(0.0f, 0.0), 4.0f * (1.0f / 3.0f));
+    EXPECT_EQ(adaptedUpsamplingPosition(1.0f, 1e300), 0.0f);
+    EXPECT_EQ(adaptedUpsamplingPosition(1.0f, std::nan("")), 4.0f * (1.0f / 3.0f));
+}
+
+TEST(FactoryPrograms, NewRateRederivesEveryProgramFromTheFactoryChoice) {
+    ControllerRig rig;
+    rig.controller.setParameter(param::Upsampling, 1.0f);  // the user's "8x" in "Default"
+    rig.controller.setProgram(15);                          // saved into row 0
+    EXPECT_EQ(rig.controller.programPosition(0, param::Upsampling), 1.0f);
+    rig.settle();
+
+    rig.controller.setSampleRate(96000.0f);
+    EXPECT_EQ(rig.controller.engineSampleRate(), 96000.0);
+    EXPECT_EQ(rig.host.rate, 96000.0f);
+    EXPECT_TRUE(rig.host.automation.empty()) << "the adapted choice is assigned silently";
+    EXPECT_EQ(rig.display(param::Upsampling), "4x");  // current "premaster", factory 8x
+    EXPECT_TRUE(rig.controller.descriptor(param::Upsampling).changed());
+    rig.controller.setProgram(0);
+    EXPECT_EQ(rig.display(param::Upsampling), "2x");
+    rig.controller.setProgram(15);
+    EXPECT_EQ(rig.display(param::Upsampling), "4x");
+    rig.controller.setProgram(2);
+    EXPECT_EQ(rig.display(param::Upsampling), "1x");
+
+    rig.controller.setSampleRate(22050.0f);
+    rig.controller.setProgram(0);
+    EXPECT_EQ(rig.display(param::Upsampling), "8x");
+    rig.controller.setProgram(15);  // would need 16x: position 4/3 loads as the end
+    EXPECT_EQ(rig.controller.programPosition(15, param::Upsampling), 4.0f * (1.0f / 3.0f));
+    EXPECT_EQ(rig.display(param::Upsampling), "8x");
+    EXPECT_EQ(rig.controller.getParameter(param::Upsampling), 1.0f);
+    rig.controller.setProgram(2);
+    EXPECT_EQ(rig.display(param::Upsampling), "2x");
+
+    rig.controller.setSampleRate(192000.0f);
+    rig.controller.setProgram(0);
+    EXPECT_EQ(rig.display(param::Upsampling), "1x");
+    rig.controller.setProgram(15);
+    EXPECT_EQ(rig.display(param::Upsampling), "2x");
+}
+
+TEST(FactoryPrograms, SameRateLeavesTheProgramsAlone) {
+    ControllerRig rig;
+    rig.controller.setParameter(param::Upsampling, 1.0f);
+    rig.controller.setProgram(3);
+    rig.settle();
+    const int stores = rig.host.initialDelayStores;
+    rig.controller.setSampleRate(44100.0f);
+    EXPECT_EQ(rig.controller.programPosition(0, param::Upsampling), 1.0f);
+    EXPECT_FALSE(rig.controller.descriptor(param::Upsampling).changed());
+    EXPECT_TRUE(rig.controller.descriptor(param::Attack).changed());
+    EXPECT_TRUE(rig.controller.descriptor(param::MidScoop).changed());
+    EXPECT_EQ(rig.host.initialDelayStores, stores + 1);
+    EXPECT_TRUE(rig.engine.calls.empty()) << "setSampleRate runs no pass of its own";
+}
+
+TEST(FactoryPrograms, NanRateCountsAsAChangeAndStaysDefined) {
+    ControllerRig rig;
+    rig.settle();
+    rig.controller.setSampleRate(std::nanf(""));
+    EXPECT_TRUE(rig.controller.descriptor(param::Upsampling).changed());
+    EXPECT_EQ(rig.display(param::Upsampling), "8x");
+    rig.controller.setSampleRate(44100.0f);  // back from NaN is a change again
+    EXPECT_EQ(rig.display(param::Upsampling), "4x");
+    EXPECT_EQ(rig.controller.programPosition(0, param::Upsampling), 2.0f * (1.0f / 3.0f));
+}
+
+}  // namespace
+}  // namespace tarvo
