@@ -1,0 +1,30 @@
+#include "filters/Downsampler.h"
+
+#include "filters/Oversampling.h"
+
+namespace tarvo {
+
+double Downsampler::process(const double* in) noexcept {
+    if (!hq) return decimator.process(in);
+    const double u0 = decimator.process(in);
+    const double u1 = decimator.process(in + stageFactor);
+    return halfband.process(u0, u1);
+}
+
+void Downsampler::reset() noexcept {
+    decimator.reset();
+    halfband.reset();
+}
+
+void Downsampler::setOversampling(int newFactor, bool newHq, int noiseBits) noexcept {
+    factor = supportedFactor(newFactor);
+    stageFactor = stageFactorFor(factor, newHq);
+    hq = effectiveHq(factor, newHq);
+    decimator.redesign(stageFactor, noiseBits);
+}
+
+void Downsampler::setNoiseBits(int noiseBits) noexcept {
+    decimator.noiseLevel = decimatorNoiseLevel(noiseBits);
+}
+
+}  // namespace tarvo

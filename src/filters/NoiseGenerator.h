@@ -1,0 +1,22 @@
+#pragma once
+
+#include <cstdint>
+
+namespace tarvo {
+
+/// Hands out the seeds of the resamplers' noise generators from one
+/// process-wide counter that starts at 0, so that no two generators of a
+/// process run in step. The increment is atomic: instances may be built on
+/// different host threads at once, and each must get a seed of its own.
+std::uint32_t takeNoiseSeed() noexcept;
+
+/// One step of the rectangular dither: seed = seed * 214013 + 2531011
+/// (mod 2^32), r = (seed >> 16) & 0x7FFF in 0..32767, and the noise is
+/// (r - 16383) * level / 16383, in [-1, +1.00006] * level.
+inline double nextNoise(std::uint32_t& seed, double level) noexcept {
+    seed = seed * 214013u + 2531011u;
+    const int r = static_cast<int>((seed >> 16) & 0x7FFFu);
+    return (r - 16383) * level * 6.103888176768602e-05;
+}
+
+}  // namespace tarvo

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "filters/HalfbandFir.h"
+#include "filters/PolyInterpolator.h"
+
+namespace tarvo {
+
+/// Brings one signal to the oversampled rate: `factor` outputs per input.
+/// Without hq the polynomial interpolator does it all (delay 2 input
+/// samples); with hq the halfband interpolator doubles the rate first and
+/// the polynomial interpolator runs at stageFactor = factor / 2 on each of
+/// its two outputs (delay 86 + 1 input samples).
+struct Upsampler {
+    int factor = 4;
+    int stageFactor = 4;
+    bool hq = false;
+    PolyInterpolator interpolator;
+    HalfbandInterpolator halfband;
+
+    /// Writes `factor` outputs, oldest first (out holds at least 8).
+    void process(double x, double* out) noexcept;
+    /// Clears the interpolator history and the halfband delay line; seed,
+    /// factors and noise level are kept.
+    void reset() noexcept;
+    /// Factor 1, 2, 4 or 8 and the HQ choice (never in effect at 1x); the
+    /// interpolator runs at the stage factor with the given noise level.
+    /// Histories, the halfband delay line and the seed are kept.
+    void setOversampling(int newFactor, bool newHq, double noiseLevel) noexcept;
+    void setNoiseLevel(double noiseLevel) noexcept { interpolator.noiseLevel = noiseLevel; }
+    /// Takes over the other upsampler's signal state (interpolator history,
+    /// halfband delay line and write index) so that a signal moved from it
+    /// to this one continues without a jump. Settings and seed stay.
+    void takeStateFrom(const Upsampler& other) noexcept;
+};
+
+}  // namespace tarvo
