@@ -122,15 +122,23 @@ void ParameterController::setProgram(std::int32_t program) {
         saved[i] = descriptors_[i].toNormalized(descriptors_[i].value());
     }
     curProgram_.store(program, std::memory_order_relaxed);
-    inProgramChange_.store(true, std::memory_order_relaxed);
-    // "A,R Time" (20) comes after Attack and Release, so their stored
-    // positions are read in the new program's ranges.
-    const float* row = programTable_[program];
-    for (int i = 0; i < kParameterCount; ++i) {
-        setParameter(i, row[i]);
-        host_.automate(i, row[i]);
+    {
+        // Cleared also if the host's automation callback throws.
+        struct ProgramChange {
+            std::atomic<bool>& flag;
+            explicit ProgramChange(std::atomic<bool>& f) : flag(f) {
+                flag.store(true, std::memory_order_relaxed);
+            }
+            ~ProgramChange() { flag.store(false, std::memory_order_relaxed); }
+        } change(inProgramChange_);
+        // "A,R Time" (20) comes after Attack and Release, so their stored
+        // positions are read in the new program's ranges.
+        const float* row = programTable_[program];
+        for (int i = 0; i < kParameterCount; ++i) {
+            setParameter(i, row[i]);
+            host_.automate(i, row[i]);
+        }
     }
-    inProgramChange_.store(false, std::memory_order_relaxed);
     if (!isActive()) configureEngine();
 }
 
@@ -172,9 +180,9 @@ void ParameterController::setSampleRate(float rate) {
 }
 
 void ParameterController::processLevel(std::int32_t level) noexcept {
-    if (level == lastProcessLevel_) return;
-    const std::int32_t previous = lastProcessLevel_;
-    lastProcessLevel_ = level;
+    const std::int32_t previous = lastProcessLevel();
+    if (level == previous) return;
+    lastProcessLevel_.store(level, std::memory_order_relaxed);
     const bool wasOffline = previous == kProcessLevelOffline;
     const bool isOffline = level == kProcessLevelOffline;
     if (idx(param::Render8x) != 0 && wasOffline != isOffline) {
@@ -306,7 +314,7 @@ void ParameterController::configureMode() {
 
 void ParameterController::configureOversampling() {
     const bool render8x =
-        lastProcessLevel_ == kProcessLevelOffline && idx(param::Render8x) == 1;
+        lastProcessLevel() == kProcessLevelOffline && idx(param::Render8x) == 1;
     const int factor = render8x ? 8 : 1 << idx(param::Upsampling);
     const bool hq = idx(param::OversamplingPath) == 1;
     engine_.setOversampling(factor, hq);

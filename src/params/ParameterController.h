@@ -91,7 +91,9 @@ public:
     bool sideChainExternal() const noexcept { return sideChainExternal_.load(std::memory_order_relaxed); }
     bool isActive() const noexcept { return isActive_.load(std::memory_order_relaxed); }
     bool inProgramChange() const noexcept { return inProgramChange_.load(std::memory_order_relaxed); }
-    std::int32_t lastProcessLevel() const noexcept { return lastProcessLevel_; }
+    std::int32_t lastProcessLevel() const noexcept {
+        return lastProcessLevel_.load(std::memory_order_relaxed);
+    }
     double engineSampleRate() const noexcept { return engineSampleRate_.load(std::memory_order_relaxed); }
 
     const ParameterDescriptor& descriptor(std::int32_t index) const noexcept { return descriptors_[index]; }
@@ -134,7 +136,7 @@ private:
     std::atomic<bool> inProgramChange_{false};
     std::atomic<bool> isActive_{false};
     std::atomic<bool> sideChainExternal_{false};
-    std::int32_t lastProcessLevel_ = 0;  // audio thread only
+    std::atomic<std::int32_t> lastProcessLevel_{0};
     std::atomic<double> engineSampleRate_{44100.0};
 };
 

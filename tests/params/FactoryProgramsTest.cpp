@@ -158,6 +158,25 @@ TEST(FactoryPrograms, SuspendedLoadConfiguresTheEngineOnceAtTheEnd) {
     EXPECT_EQ(rig.engine.count("setNoiseBits"), 1);
 }
 
+TEST(FactoryPrograms, AThrowingHostDoesNotLeaveTheLoadOpen) {
+    struct ThrowingHost : testing::RecordingHost {
+        void automate(std::int32_t index, float position) override {
+            if (index == 5) throw 42;
+            RecordingHost::automate(index, position);
+        }
+    };
+    testing::ScopedConfigHome config;
+    ThrowingHost host;
+    testing::RecordingEngine engine;
+    ParameterController controller(engine, host);
+    controller.configureEngine();
+    EXPECT_ANY_THROW(controller.setProgram(3));
+    EXPECT_FALSE(controller.inProgramChange());
+    engine.calls.clear();
+    controller.setParameter(param::Dither, 0.5f);  // suspended: configures at once again
+    EXPECT_EQ(engine.count("setNoiseBits"), 1);
+}
+
 TEST(FactoryPrograms, ActiveLoadLeavesTheEngineToTheNextBlock) {
     ControllerRig rig;
     rig.settle();
