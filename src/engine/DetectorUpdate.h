@@ -1,0 +1,39 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/EnvelopeFollower.h"
+#include "engine/PeakLimiterDetector.h"
+#include "filters/SideChainFilter.h"
+
+namespace tarvo {
+
+/// The members of one channel strip that the detector update redesigns.
+struct DetectorTargets {
+    EnvelopeFollower& levelDetector;
+    EnvelopeFollower& gainSmoother;
+    SideChainFilter& sideChain;
+    PeakLimiterDetector& limiter;
+    double& detectorGain;
+    std::uint32_t& silenceHoldSamples;
+};
+
+/// Redesigns one strip's detectors for its oversampling factor F, at
+/// R = sampleRate * F. Times in seconds (0 allowed), filterHz 0 = shelf.
+///  1. detectorGain and the level detector's fixed timing by mode (detectorTiming);
+///  2. D = 0.5 / F for F >= 2, 0.49 for F = 1 (the base rate's Nyquist);
+///  3. level detector: designEnvelope(false, 1/(A R), 1/(B R), D), and its
+///     input low-pass follows the factor: designLowPass(D);
+///  4. side-chain filter: design(sampleRate, F, filterHz);
+///  5. gain smoother: designEnvelope(alphaMode, attack, release as frequencies, D);
+///  6. limiter: window resized to ceil(R * 0.63 ms) when that differs, and
+///     its three smoothing sections at R;
+///  7. silence hold: 2 * sampleRate * release samples.
+/// Only coefficients (and the window buffer) change: envelopes, histories
+/// and window contents carry on. May allocate (the window): call between
+/// blocks; throws std::bad_alloc if the window cannot be had.
+void updateDetectorFilters(const DetectorTargets& strip, int factor, bool alphaMode,
+                           double sampleRate, double attackSeconds, double releaseSeconds,
+                           double filterHz);
+
+}  // namespace tarvo
