@@ -117,6 +117,8 @@ public:
     std::uint32_t writePosition() const { return writePosition_; }
     /// Window slot i (0 .. windowLength - 1), in storage order.
     double windowEntry(std::uint32_t i) const { return window_[i]; }
+    /// The window's storage (windowLength + 2 slots).
+    const double* windowData() const { return window_.get(); }
     /// The cached maximum (valid after every process step).
     double runningMax() const { return runningMax_; }
     bool maxValid() const { return maxValid_; }
