@@ -29,9 +29,10 @@ Weight exponents a(r), b(r): calibrated at the three reference rows, where
     reference polynomial over [0, L] ([0, 0.6 L] for row 0, see
     CALIBRATION_SHARE; run with --calibrate to redo it), and
     interpolated piecewise-linearly in u = 1/r between them:
-        r = 1.1 : a = A_REF[0], b = B_REF[0]
-        r = 2.0 : a = A_REF[1], b = B_REF[1]
-        r = 10.9: a = A_REF[2], b = B_REF[2]
+        r = 1.1 : a = -0.105, b = -0.029
+        r = 2.0 : a = -0.139, b = -0.221
+        r = 10.9: a = -0.483, b = -0.904
+    (the calibration's optimum rounded to three decimals; A_REF, B_REF below).
 
 Closeness of the method at the reference ratios (run with --check; max and
 RMS of |P_fit(y) - P_ref(y)| over 0 <= y <= L):
