@@ -1,0 +1,56 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/StereoProcessor.h"
+
+namespace tarvo {
+
+/// Runs one host block through the engine, frame by frame in double
+/// precision. inputs holds main left, main right, side-chain left and
+/// side-chain right; outputs left and right. The side-chain pair is read only
+/// with an external key. Every frame reads all its inputs before it writes,
+/// so in-place buffers give the same result as separate ones.
+///
+/// A host may hand over null pointers: null arrays process nothing, a
+/// missing input channel reads as silence and a missing output channel is not
+/// written. A frame the engine leaves unwritten (invalid channel mode) comes
+/// out as silence rather than whatever the buffer held.
+template <typename Sample>
+void processBlock(StereoProcessor& engine, bool sideChainExternal, Sample* const* inputs,
+                  Sample* const* outputs, std::int32_t frames) noexcept {
+    if (frames <= 0 || inputs == nullptr || outputs == nullptr) return;
+    const Sample* inLeft = inputs[0];
+    const Sample* inRight = inputs[1];
+    Sample* outLeft = outputs[0];
+    Sample* outRight = outputs[1];
+
+    if (!sideChainExternal) {
+        for (std::int32_t i = 0; i < frames; ++i) {
+            const double left = inLeft ? static_cast<double>(inLeft[i]) : 0.0;
+            const double right = inRight ? static_cast<double>(inRight[i]) : 0.0;
+            double yLeft = 0.0;
+            double yRight = 0.0;
+            engine.processFrame(&yLeft, &yRight, left, right);
+            if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
+            if (outRight) outRight[i] = static_cast<Sample>(yRight);
+        }
+        return;
+    }
+
+    const Sample* keyLeft = inputs[2];
+    const Sample* keyRight = inputs[3];
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const double left = inLeft ? static_cast<double>(inLeft[i]) : 0.0;
+        const double right = inRight ? static_cast<double>(inRight[i]) : 0.0;
+        const double kl = keyLeft ? static_cast<double>(keyLeft[i]) : 0.0;
+        const double kr = keyRight ? static_cast<double>(keyRight[i]) : 0.0;
+        double yLeft = 0.0;
+        double yRight = 0.0;
+        engine.processFrameExternal(&yLeft, &yRight, left, right, kl, kr);
+        if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
+        if (outRight) outRight[i] = static_cast<Sample>(yRight);
+    }
+}
+
+}  // namespace tarvo

@@ -1,0 +1,102 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/EnvelopeFollower.h"
+#include "engine/GainComputer.h"
+#include "engine/PeakLimiterDetector.h"
+#include "engine/SoftClipper.h"
+#include "filters/Downsampler.h"
+#include "filters/ScoopEq.h"
+#include "filters/SideChainFilter.h"
+#include "filters/Upsampler.h"
+
+namespace tarvo {
+
+/// Scratch for one frame of one strip: five rows of up to eight sub-samples
+/// (only the first subSampleCount entries of a row are used).
+struct FrameBuffer {
+    enum Row { audio = 0, level = 1, processed = 2, averageLimitGain = 3, peakLimitGain = 4 };
+    alignas(16) double rows[5][8];
+
+    void clear() noexcept {
+        for (auto& row : rows)
+            for (double& v : row) v = 0.0;
+    }
+};
+
+/// One compressor channel. A frame runs detect (key in, levels out), then
+/// compress (static gain, gain smoothing, limiter detector, and for the
+/// limiter "Post" and "Off" positions the scoop and the mix), then finish
+/// (limiter gain, saturation, for "Pre" the scoop and the mix, and the way
+/// back to the host rate). Everything between the resamplers runs at the
+/// oversampled rate, one sub-sample at a time.
+///
+/// Stage order per sub-sample:
+///   "Pre":  compression -> limiter gain -> saturation -> scoop -> mix
+///   "Post": compression -> scoop -> mix -> limiter gain -> saturation
+///   "Off":  compression -> scoop -> mix -> saturation
+struct ChannelStrip {
+    ChannelStrip();
+
+    /// Silence gate, then the key to the oversampled rate (row 0) and, unless
+    /// bypassed, through the key filter and level detector (row 1).
+    /// Returns whether the strip is active; an inactive strip clears the
+    /// whole buffer and only idles its limiter detector.
+    bool detect(double x, FrameBuffer& buffer) noexcept;
+    /// Rows 2, 3 and 4 from rows 0 (audio) and 1 (levels).
+    void compress(FrameBuffer& buffer) noexcept;
+    /// Limiter gain, saturation and the "Pre" mix on row 2, then one output
+    /// sample at the host rate.
+    double finish(FrameBuffer& buffer) noexcept;
+    /// detect, compress and finish on one signal that is key and audio;
+    /// an inactive strip returns x unchanged (no gain, no delay).
+    double processMono(double x) noexcept;
+
+    /// Clears every signal history; settings, the gain computer and the
+    /// silence gate's state are kept.
+    void reset() noexcept;
+
+    /// Resamplers at a new factor (1, 2, 4, 8) and HQ choice; histories kept.
+    void setOversampling(int factor, bool hq, int noiseBits) noexcept;
+    void setNoiseBits(int noiseBits) noexcept;
+    /// Wet and dry scoop designs for a linear gain at the strip's own rate.
+    void setScoop(double linearGain, double sampleRate) noexcept;
+    /// Envelope followers, key filter and limiter detector for the strip's
+    /// oversampled rate; may resize the limiter window (allocates).
+    void updateDetectorFilters(bool alphaMode, double sampleRate, double attackSeconds,
+                               double releaseSeconds, double filterHz);
+
+    /// The most recent scaled key sample that entered the upsampler (noise
+    /// included); the limiter's key runs this far ahead of the audio.
+    double newestKey() const noexcept { return upsampler.interpolator.history[3]; }
+    /// The key sample two input samples before the newest (the bypass output).
+    double delayedKey() const noexcept { return upsampler.interpolator.history[1]; }
+
+    Upsampler upsampler;
+    Downsampler downsampler;
+    SideChainFilter sideChain;  ///< high-pass pair when highPassOn, else the shelf
+    EnvelopeFollower levelDetector;
+    EnvelopeFollower gainSmoother;
+    GainComputer gainComputer;
+    SoftClipper softClipper;
+    PeakLimiterDetector limiterDetector;
+    ScoopEq scoopWet;
+    ScoopEq scoopDry;
+    double detectorGain = 1.0;
+    bool scoopOn = false;
+    bool saturationActive = true;
+    std::uint32_t silenceHoldSamples = 44100;
+    std::uint32_t subSampleCount = 4;
+    int oversamplingFactor = 4;
+    double wetGain = 1.0;
+    double dryGain = 0.0;
+    double inputGain = 1.0;
+    bool bypass = false;
+    bool limiterPre = true;
+    bool limiterPost = false;
+    std::uint32_t silenceCounter = 0;
+    bool active = false;
+};
+
+}  // namespace tarvo

@@ -1,0 +1,332 @@
+#include "engine/StereoProcessor.h"
+
+#include "filters/PolyInterpolator.h"
+
+namespace tarvo {
+
+namespace {
+/// The extra audio upsamplers always add the interpolator's default noise.
+const double kAudioUpsamplerNoise = interpolatorNoiseLevel(20);
+}  // namespace
+
+StereoProcessor::StereoProcessor() {
+    for (FrameBuffer& buffer : buffers_) buffer.clear();
+}
+
+double StereoProcessor::delayThroughB(double value) noexcept {
+    double* row = buffers_[1].rows[FrameBuffer::audio];
+    strips_[1].upsampler.process(value, row);
+    return strips_[1].downsampler.process(row);
+}
+
+void StereoProcessor::linkLevelsByMaximum() noexcept {
+    double* a = buffers_[0].rows[FrameBuffer::level];
+    double* b = buffers_[1].rows[FrameBuffer::level];
+    const std::uint32_t n = strips_[0].subSampleCount;
+    for (std::uint32_t i = 0; i < n; ++i) a[i] = b[i] = a[i] > b[i] ? a[i] : b[i];
+}
+
+void StereoProcessor::linkLevelsByAverage() noexcept {
+    double* a = buffers_[0].rows[FrameBuffer::level];
+    double* b = buffers_[1].rows[FrameBuffer::level];
+    const std::uint32_t n = strips_[0].subSampleCount;
+    for (std::uint32_t i = 0; i < n; ++i) a[i] = b[i] = (a[i] + b[i]) * 0.5;
+}
+
+void StereoProcessor::linkLimiterGains() noexcept {
+    double* a3 = buffers_[0].rows[FrameBuffer::averageLimitGain];
+    double* b3 = buffers_[1].rows[FrameBuffer::averageLimitGain];
+    double* a4 = buffers_[0].rows[FrameBuffer::peakLimitGain];
+    double* b4 = buffers_[1].rows[FrameBuffer::peakLimitGain];
+    const std::uint32_t n = strips_[0].subSampleCount;
+    for (std::uint32_t i = 0; i < n; ++i) {
+        a3[i] = b3[i] = (a3[i] + b3[i]) * 0.5;
+        a4[i] = b4[i] = b4[i] > a4[i] ? a4[i] : b4[i];
+    }
+}
+
+void StereoProcessor::midSideOutputs(double* outLeft, double* outRight, double mid,
+                                     double side) noexcept {
+    *outLeft = strips_[0].softClipper.shape(mid + side);
+    *outRight = strips_[1].softClipper.shape(mid - side);
+}
+
+void StereoProcessor::processFrame(double* outLeft, double* outRight, double left,
+                                   double right) noexcept {
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    FrameBuffer& bufferA = buffers_[0];
+    FrameBuffer& bufferB = buffers_[1];
+
+    switch (mode_) {
+        case monoLeft: {
+            const double y = a.processMono(left);
+            *outLeft = y;
+            *outRight = y;
+            return;
+        }
+        case dualMono:
+            *outLeft = a.processMono(left);
+            *outRight = b.processMono(right);
+            return;
+        case rightKeyed: {
+            double y = left;
+            if (a.detect(right, bufferA)) {
+                // The audio replaces the key samples in A's row 0; row 1 keeps R's levels.
+                b.upsampler.process(a.inputGain * left, bufferA.rows[FrameBuffer::audio]);
+                a.compress(bufferA);
+                y = a.finish(bufferA);
+            }
+            *outLeft = y;
+            *outRight = y;
+            return;
+        }
+        case midOnly: {
+            const double mid = (left + right) * 0.5;
+            const double side = (left - right) * 0.5;
+            const double m = a.processMono(mid);
+            const double s = delayThroughB(side * a.inputGain);
+            *outLeft = s + m;
+            *outRight = m - s;
+            return;
+        }
+        case sideOnly: {
+            const double mid = (left + right) * 0.5;
+            const double side = (left - right) * 0.5;
+            const double s = a.processMono(side);
+            const double m = delayThroughB(mid * a.inputGain);
+            *outLeft = s + m;
+            *outRight = m - s;
+            return;
+        }
+        case midSide: {
+            double m = (left + right) * 0.5;
+            double s = (left - right) * 0.5;
+            const bool activeA = a.detect(m, bufferA);
+            const bool activeB = b.detect(s, bufferB);
+            if (activeA || activeB) {
+                linkLevelsByMaximum();
+                a.compress(bufferA);
+                m = a.finish(bufferA);
+                b.compress(bufferB);
+                s = b.finish(bufferB);
+            }
+            midSideOutputs(outLeft, outRight, m, s);
+            return;
+        }
+        case stereo: {
+            const bool activeA = a.detect(left, bufferA);
+            const bool activeB = b.detect(right, bufferB);
+            if (!activeA && !activeB) {
+                *outLeft = left;
+                *outRight = right;
+                return;
+            }
+            linkLevelsByAverage();
+            if (activeA) a.compress(bufferA);
+            if (activeB) b.compress(bufferB);
+            if (activeA) {
+                if (activeB && (a.limiterPre || a.limiterPost)) linkLimiterGains();
+                *outLeft = a.finish(bufferA);
+            } else {
+                *outLeft = left;
+            }
+            *outRight = activeB ? b.finish(bufferB) : right;
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, double left,
+                                           double right, double keyLeft,
+                                           double keyRight) noexcept {
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    FrameBuffer& bufferA = buffers_[0];
+    FrameBuffer& bufferB = buffers_[1];
+    double* audioA = bufferA.rows[FrameBuffer::audio];
+    double* audioB = bufferB.rows[FrameBuffer::audio];
+
+    switch (mode_) {
+        case monoLeft:
+        case rightKeyed: {
+            double y = left;
+            if (a.detect(mode_ == monoLeft ? keyLeft : keyRight, bufferA)) {
+                audioUpsamplerLeft.process(a.inputGain * left, audioA);
+                a.compress(bufferA);
+                y = a.finish(bufferA);
+            }
+            *outLeft = y;
+            *outRight = y;
+            return;
+        }
+        case dualMono: {
+            const bool activeA = a.detect(keyLeft, bufferA);
+            const bool activeB = b.detect(keyRight, bufferB);
+            if (!activeA && !activeB) {
+                *outLeft = left;
+                *outRight = right;
+                return;
+            }
+            // Both strips run, also the inactive one.
+            audioUpsamplerLeft.process(a.inputGain * left, audioA);
+            audioUpsamplerRight.process(b.inputGain * right, audioB);
+            a.compress(bufferA);
+            *outLeft = a.finish(bufferA);
+            b.compress(bufferB);
+            *outRight = b.finish(bufferB);
+            return;
+        }
+        case midOnly: {
+            double m = (left + right) * 0.5;
+            double s = (left - right) * 0.5;
+            if (a.detect((keyLeft + keyRight) * 0.5, bufferA)) {
+                audioUpsamplerLeft.process(a.inputGain * m, audioA);
+                a.compress(bufferA);
+                m = a.finish(bufferA);
+                s = delayThroughB(b.inputGain * s);
+            }
+            *outLeft = s + m;
+            *outRight = m - s;
+            return;
+        }
+        case sideOnly: {
+            double m = (left + right) * 0.5;
+            double s = (left - right) * 0.5;
+            if (a.detect((keyLeft - keyRight) * 0.5, bufferA)) {
+                audioUpsamplerLeft.process(a.inputGain * s, audioA);
+                a.compress(bufferA);
+                s = a.finish(bufferA);
+                m = delayThroughB(b.inputGain * m);
+            }
+            *outLeft = s + m;
+            *outRight = m - s;
+            return;
+        }
+        case midSide: {
+            // Keyed by the main signal; the side-chain inputs are ignored.
+            double m = (left + right) * 0.5;
+            double s = (left - right) * 0.5;
+            const bool activeA = a.detect(m, bufferA);
+            const bool activeB = b.detect(s, bufferB);
+            if (activeA || activeB) {
+                linkLevelsByMaximum();
+                audioUpsamplerLeft.process(a.inputGain * m, audioA);
+                audioUpsamplerRight.process(b.inputGain * s, audioB);
+                a.compress(bufferA);
+                m = a.finish(bufferA);
+                b.compress(bufferB);
+                s = b.finish(bufferB);
+            }
+            midSideOutputs(outLeft, outRight, m, s);
+            return;
+        }
+        case stereo: {
+            const bool activeA = a.detect(keyLeft, bufferA);
+            const bool activeB = b.detect(keyRight, bufferB);
+            if (!activeA && !activeB) {
+                *outLeft = left;
+                *outRight = right;
+                return;
+            }
+            linkLevelsByAverage();
+            if (activeA) audioUpsamplerLeft.process(a.inputGain * left, audioA);
+            if (activeB) audioUpsamplerRight.process(b.inputGain * right, audioB);
+            if (activeA) a.compress(bufferA);
+            if (activeB) b.compress(bufferB);
+            if (activeA) {
+                if (activeB && (a.limiterPre || a.limiterPost)) linkLimiterGains();
+                *outLeft = a.finish(bufferA);
+            } else {
+                *outLeft = left;
+            }
+            *outRight = activeB ? b.finish(bufferB) : right;
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void StereoProcessor::reset() noexcept {
+    strips_[0].reset();
+    strips_[1].reset();
+    audioUpsamplerLeft.reset();
+    audioUpsamplerRight.reset();
+}
+
+void StereoProcessor::updateDetectorFilters(bool alphaMode, double sampleRate,
+                                            double attackSeconds, double releaseSeconds,
+                                            double filterHz) {
+    for (ChannelStrip& strip : strips_)
+        strip.updateDetectorFilters(alphaMode, sampleRate, attackSeconds, releaseSeconds,
+                                    filterHz);
+}
+
+void StereoProcessor::designGainComputers(double threshold, double knee, double ratio) {
+    for (ChannelStrip& strip : strips_) strip.gainComputer.design(threshold, knee, ratio);
+}
+
+void StereoProcessor::setClipLevel(double clipLevel) {
+    for (ChannelStrip& strip : strips_) strip.softClipper.clipLevel = clipLevel;
+}
+
+void StereoProcessor::setSaturationEnabled(bool enabled) { saturationEnabled_ = enabled; }
+
+void StereoProcessor::setChannelMode(int mode) {
+    mode_ = mode;
+    // The strips do not clip in "Side" and "M/S"; in "M/S" the output sums are clipped instead.
+    const bool active = saturationEnabled_ && mode != sideOnly && mode != midSide;
+    for (ChannelStrip& strip : strips_) strip.saturationActive = active;
+}
+
+void StereoProcessor::setLimiterCeiling(double ceiling) {
+    for (ChannelStrip& strip : strips_) strip.limiterDetector.limiterCeiling = ceiling;
+}
+
+void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain) {
+    for (ChannelStrip& strip : strips_) {
+        strip.inputGain = inputGain;
+        strip.wetGain = wetGain;
+        strip.dryGain = dryGain;
+    }
+}
+
+void StereoProcessor::setScoop(double gain, double sampleRate) {
+    for (ChannelStrip& strip : strips_) strip.setScoop(gain, sampleRate);
+}
+
+void StereoProcessor::setOversampling(int factor, bool hq) {
+    if (factor == strips_[0].oversamplingFactor && hq == hq_) return;
+    for (ChannelStrip& strip : strips_) strip.setOversampling(factor, hq, noiseBits_);
+    audioUpsamplerLeft.setOversampling(factor, hq, kAudioUpsamplerNoise);
+    audioUpsamplerRight.setOversampling(factor, hq, kAudioUpsamplerNoise);
+    hq_ = hq;
+}
+
+void StereoProcessor::setLimiterPosition(bool pre, bool post) {
+    for (ChannelStrip& strip : strips_) {
+        strip.limiterPre = pre;
+        strip.limiterPost = post;
+    }
+}
+
+void StereoProcessor::setBypass(bool bypass) {
+    for (ChannelStrip& strip : strips_) strip.bypass = bypass;
+}
+
+void StereoProcessor::setNoiseBits(int bits) {
+    noiseBits_ = bits;
+    for (ChannelStrip& strip : strips_) strip.setNoiseBits(bits);
+}
+
+void StereoProcessor::takeOverSideChainAudio() {
+    audioUpsamplerLeft.takeStateFrom(strips_[0].upsampler);
+    audioUpsamplerRight.takeStateFrom(strips_[1].upsampler);
+}
+
+int StereoProcessor::latency() const { return strips_[0].downsampler.latency(); }
+
+}  // namespace tarvo

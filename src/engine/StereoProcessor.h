@@ -1,0 +1,86 @@
+#pragma once
+
+#include "engine/ChannelStrip.h"
+#include "engine/EngineControl.h"
+#include "filters/Upsampler.h"
+
+namespace tarvo {
+
+/// Channel modes, numbered like the options of the "Mode" parameter.
+enum ChannelMode : int {
+    monoLeft = 0,    ///< "Mono-L": L by strip A, on both outputs
+    dualMono = 1,    ///< "2 Mono": L by A, R by B, independently
+    rightKeyed = 2,  ///< "R-S.chn": L by A keyed by R, on both outputs
+    midOnly = 3,     ///< "Mid.": M by A, S only delayed
+    sideOnly = 4,    ///< "Side": S by A, M only delayed
+    midSide = 5,     ///< "M/S": M by A, S by B, levels linked by maximum
+    stereo = 6,      ///< "Stereo": L by A, R by B, levels linked by average
+};
+
+/// The audio engine of one instance: two channel strips and the two extra
+/// audio upsamplers that the external key needs. Turns one stereo frame into
+/// one stereo frame; the channel mode decides what each strip listens to,
+/// what it processes and how the results return to left and right.
+class StereoProcessor final : public EngineControl {
+public:
+    StereoProcessor();
+
+    /// Main input as the key. Writes both outputs for a valid mode; an
+    /// invalid mode leaves them untouched.
+    void processFrame(double* outLeft, double* outRight, double left, double right) noexcept;
+    /// Side-chain input as the key (except in "M/S", keyed by the main input).
+    void processFrameExternal(double* outLeft, double* outRight, double left, double right,
+                              double keyLeft, double keyRight) noexcept;
+
+    /// Engine reset: both strips, then both audio upsamplers.
+    void reset() noexcept;
+
+    // EngineControl
+    void updateDetectorFilters(bool alphaMode, double sampleRate, double attackSeconds,
+                               double releaseSeconds, double filterHz) override;
+    void designGainComputers(double threshold, double knee, double ratio) override;
+    void setClipLevel(double clipLevel) override;
+    void setSaturationEnabled(bool enabled) override;
+    void setChannelMode(int mode) override;
+    int channelMode() const override { return mode_; }
+    void setLimiterCeiling(double ceiling) override;
+    void setLevels(double inputGain, double wetGain, double dryGain) override;
+    void setScoop(double gain, double sampleRate) override;
+    void setOversampling(int factor, bool hq) override;
+    void setLimiterPosition(bool pre, bool post) override;
+    void setBypass(bool bypass) override;
+    void setNoiseBits(int bits) override;
+    void takeOverSideChainAudio() override;
+    int latency() const override;
+
+    ChannelStrip& stripA() noexcept { return strips_[0]; }
+    ChannelStrip& stripB() noexcept { return strips_[1]; }
+    const ChannelStrip& stripA() const noexcept { return strips_[0]; }
+    const ChannelStrip& stripB() const noexcept { return strips_[1]; }
+    bool saturationEnabled() const noexcept { return saturationEnabled_; }
+    int noiseBits() const noexcept { return noiseBits_; }
+
+    Upsampler audioUpsamplerLeft;   ///< main left audio for strip A (external key)
+    Upsampler audioUpsamplerRight;  ///< main right audio for strip B (external key)
+
+private:
+    /// value through strip B's resamplers only: the same delay as a processed
+    /// signal, no processing.
+    double delayThroughB(double value) noexcept;
+    /// Both strips' levels become the larger (M/S) or the average (Stereo).
+    void linkLevelsByMaximum() noexcept;
+    void linkLevelsByAverage() noexcept;
+    /// Stereo link of the limiter gains: averages averaged, peaks by minimum.
+    void linkLimiterGains() noexcept;
+    /// M/S outputs through the two strips' clippers.
+    void midSideOutputs(double* outLeft, double* outRight, double mid, double side) noexcept;
+
+    ChannelStrip strips_[2];
+    FrameBuffer buffers_[2];  ///< per-frame scratch of strip A and strip B
+    int mode_ = stereo;
+    bool saturationEnabled_ = true;
+    bool hq_ = false;
+    int noiseBits_ = 20;
+};
+
+}  // namespace tarvo
