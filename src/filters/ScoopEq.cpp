@@ -18,13 +18,13 @@ constexpr double kBands[4][6] = {
 /// Output level in dB at full depth, for g >= 0 and g < 0.
 constexpr double kOutputDb[2] = {-6.57, 3.48};
 
-/// Highest centre of a peaking band, in cycles per sample. The octave-
-/// bandwidth design pulls its poles onto the unit circle as the centre
-/// nears the Nyquist frequency (within 1.4e-5 at 0.45, exactly on it in
-/// double precision soon after, 0/0 at 0.5, and beyond it the curve
-/// folds back). Such a band, reached only when the running rate is below
-/// about 18.2 kHz, is left flat instead.
-constexpr double kHighestPeakFrequency = 0.45;
+/// Whether a section's poles lie strictly inside the unit circle (and its
+/// coefficients are finite): |c2| < 1 and |c1| < 1 - c2.
+bool isStable(const Biquad& s) {
+    const bool finite = std::isfinite(s.b0) && std::isfinite(s.b1) && std::isfinite(s.b2) &&
+                        std::isfinite(s.c1) && std::isfinite(s.c2);
+    return finite && std::fabs(s.c2) < 1.0 && std::fabs(s.c1) < 1.0 - s.c2;
+}
 
 Biquad flatSection() {
     Biquad s;
@@ -53,9 +53,11 @@ ScoopEq designScoop(double rate, double g) {
     Biquad* peaks[3] = {&eq.peak1, &eq.peak2, &eq.peak3};
     for (int band = 1; band < 4; ++band) {
         const double* row = &kBands[band][3 * column];
-        const double f = row[0] / rate;
-        *peaks[band - 1] = f < kHighestPeakFrequency ? designPeak(f, row[1], level[band])
-                                                     : flatSection();
+        // A band at or near the Nyquist frequency of a low running rate (about
+        // 16.4 kHz for the 8.2 kHz band) makes the octave-bandwidth design
+        // divide 0 by 0 or put its poles on the unit circle; it is left flat.
+        const Biquad peak = designPeak(row[0] / rate, row[1], level[band]);
+        *peaks[band - 1] = isStable(peak) ? peak : flatSection();
     }
     return eq;
 }
