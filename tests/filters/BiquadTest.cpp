@@ -75,5 +75,48 @@ TEST(Biquad, RedesignKeepsHistory) {
     EXPECT_EQ(pair.second.b0, designHighPass(0.001, 0.5).b0);
 }
 
+TEST(BiquadDesign, EveryDesignStartsFromAClearedRecord) {
+    const Biquad designs[] = {designLowPass(0.1),         designHighPass(0.01, 0.5),
+                              designLowShelf(0.01, 0.9, 0.5), designCorrectionShelf(0.36, 0.64, 1.3),
+                              designPeak(0.05, 0.3, 2.0),  designSmoothingLowPass(0.001)};
+    for (const Biquad& s : designs) {
+        EXPECT_EQ(s.x1, 0.0);
+        EXPECT_EQ(s.x2, 0.0);
+        EXPECT_EQ(s.y1, 0.0);
+        EXPECT_EQ(s.y2, 0.0);
+    }
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(designs[i].a0, i == 4 ? 0.0 : 1.0) << i;
+}
+
+TEST(BiquadDesign, CorrectionShelfB0IsTheSquareRootOfItsGain) {
+    // Only b0 differs from the cookbook high shelf: b0 = A to within one rounding.
+    for (double g : {1.29853, 1.31635, 1.31922, 1.277}) {
+        const double a = std::sqrt(g);
+        EXPECT_NEAR(designCorrectionShelf(0.36, 0.64, g).b0, a, a * 2.3e-16) << g;
+    }
+    EXPECT_NEAR(magnitude(designCorrectionShelf(0.36232, 0.64098, 1.29853), 0.0), 1.0274470774863789, 1e-14);
+    EXPECT_NEAR(magnitude(designCorrectionShelf(0.359445, 0.63849, 1.31922), 0.0), 1.0288439221382981, 1e-14);
+}
+
+TEST(BiquadDesign, SmoothingLowPassHasADoubleZeroAtNyquist) {
+    const Biquad s = designSmoothingLowPass(0.01);
+    EXPECT_EQ(s.b1, 2.0 * s.b0);
+    EXPECT_NEAR(magnitude(s, 0.5), 0.0, 1e-15);
+}
+
+TEST(BiquadPair, JoinPairClearsStateAndRunsFirstThenSecond) {
+    Biquad first = designLowPass(0.05), second = designHighPass(0.01, 0.7);
+    first.process(1.0);
+    second.process(-1.0);
+    BiquadPair pair = joinPair(first, second);
+    EXPECT_EQ(pair.first.x1, 0.0);
+    EXPECT_EQ(pair.second.y1, 0.0);
+    Biquad a = designLowPass(0.05), b = designHighPass(0.01, 0.7);
+    for (int n = 0; n < 50; ++n) {
+        const double x = std::sin(0.3 * n);
+        ASSERT_EQ(pair.process(x), b.process(a.process(x)));
+    }
+}
+
 }  // namespace
 }  // namespace tarvo
