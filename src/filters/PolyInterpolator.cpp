@@ -4,31 +4,36 @@
 
 namespace tarvo {
 
-const double PolyInterpolator::kWeights[8][5] = {
-    {0.0, 0.0, 1.0, 0.0, 0.0},
-    {0.015950520833333332, -0.09798177083333333, 1.0185546875, 0.06803385416666667,
-     -0.004557291666666667},
-    {0.0234375, -0.1484375, 0.9609375, 0.1796875, -0.015625},
-    {0.0244140625, -0.1611328125, 0.8447265625, 0.3212890625, -0.029296875},
-    {0.020833333333333332, -0.14583333333333334, 0.6875, 0.4791666666666667,
-     -0.041666666666666664},
-    {0.0146484375, -0.1123046875, 0.5068359375, 0.6396484375, -0.048828125},
-    {0.0078125, -0.0703125, 0.3203125, 0.7890625, -0.046875},
-    {0.0022786458333333335, -0.029622395833333332, 0.1455078125, 0.9137369791666666,
-     -0.031901041666666664},
-};
-
 namespace {
 
-/// Outputs 1 .. F-1 for a fixed factor F, fully unrolled by the compiler;
-/// output j uses the weight row of p = j / F, that is row j * 8 / F.
+/// The weights of the rows a factor F uses (p = j / F, row j * 8 / F),
+/// stored by sample role so that outputs side by side share a multiply.
 template <int F>
-inline void interpolate(double b, double c, double d, double e, double x, double* out) noexcept {
+struct Columns {
+    double w[5][F];
+};
+
+template <int F>
+constexpr Columns<F> columnsFor() {
+    Columns<F> c{};
+    for (int j = 0; j < F; ++j)
+        for (int role = 0; role < 5; ++role) c.w[role][j] = PolyInterpolator::kWeights[j * (8 / F)][role];
+    return c;
+}
+
+constexpr Columns<2> kColumns2 = columnsFor<2>();
+constexpr Columns<4> kColumns4 = columnsFor<4>();
+constexpr Columns<8> kColumns8 = columnsFor<8>();
+
+/// out_j = wb*b + wc*c + wd*d + we*e + wx*x for j = 0 .. F-1, in that order
+/// for every j; F is a constant, so the compiler unrolls this into two-lane
+/// products. out_0 = d: the first row is (0, 0, 1, 0, 0).
+template <int F>
+inline void interpolate(const Columns<F>& c, double b, double cc, double d, double e, double x,
+                        double* out) noexcept {
+    for (int j = 0; j < F; ++j)
+        out[j] = c.w[0][j] * b + c.w[1][j] * cc + c.w[2][j] * d + c.w[3][j] * e + c.w[4][j] * x;
     out[0] = d;
-    for (int j = 1; j < F; ++j) {
-        const double* w = PolyInterpolator::kWeights[j * (8 / F)];
-        out[j] = w[0] * b + w[1] * c + w[2] * d + w[3] * e + w[4] * x;
-    }
 }
 
 }  // namespace
@@ -46,9 +51,9 @@ void PolyInterpolator::process(double input, double* out) noexcept {
     const double d = history[2];
     const double e = history[3];
     switch (factor) {
-        case 2: interpolate<2>(b, c, d, e, x, out); break;
-        case 4: interpolate<4>(b, c, d, e, x, out); break;
-        case 8: interpolate<8>(b, c, d, e, x, out); break;
+        case 2: interpolate(kColumns2, b, c, d, e, x, out); break;
+        case 4: interpolate(kColumns4, b, c, d, e, x, out); break;
+        case 8: interpolate(kColumns8, b, c, d, e, x, out); break;
         default: out[0] = d; break;
     }
     history[0] = c;
