@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "engine/BlockDriver.h"
+#include "engine/Denormals.h"
+
 namespace tarvo {
 
 namespace {
@@ -29,21 +32,100 @@ plugin::plugin(audioMasterCallback audioMaster)
     canMono();
     setUniqueID(kUniqueId);
     setInitialDelay(kFastPathLatency);
+    // All 22 parameters are marked changed: this pass configures the whole
+    // engine and, through setSampleRate, brings initialDelay up to date.
+    params_.configureEngine();
+    announcedLatency_ = cEffect.initialDelay;
 }
 
 plugin::~plugin() = default;
 
-void plugin::processReplacing(float** /*inputs*/, float** outputs,
-                              VstInt32 sampleFrames) noexcept {
-    lastProcessLevel = getCurrentProcessLevel();
-    writeSilence(outputs, sampleFrames);
+// --- Audio ------------------------------------------------------------------
+
+template <typename Sample>
+void plugin::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept {
+    enableFlushToZero();
+    const VstInt32 level = getCurrentProcessLevel();
+    // A suspended instance may be configured on a host thread at this very
+    // moment; this block then plays silence instead of racing it.
+    if (!params_.tryAcquireEngine()) {
+        writeSilence(outputs, sampleFrames);
+        return;
+    }
+    try {
+        params_.processLevel(level);
+        params_.configureEngine();
+        tarvo::processBlock(engine_, params_.sideChainExternal(), inputs, outputs, sampleFrames);
+    } catch (...) {
+        // Only an allocation failure when a limiter window is resized can
+        // get here; the block plays silence and the next pass tries again.
+        writeSilence(outputs, sampleFrames);
+    }
+    params_.releaseEngine();
 }
 
-void plugin::processDoubleReplacing(double** /*inputs*/, double** outputs,
-                                    VstInt32 sampleFrames) noexcept {
-    lastProcessLevel = getCurrentProcessLevel();
-    writeSilence(outputs, sampleFrames);
+void plugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) noexcept {
+    processBlock(inputs, outputs, sampleFrames);
 }
+
+void plugin::processDoubleReplacing(double** inputs, double** outputs,
+                                    VstInt32 sampleFrames) noexcept {
+    processBlock(inputs, outputs, sampleFrames);
+}
+
+void plugin::suspend() { params_.suspend(); }
+
+void plugin::resume() {
+    engine_.reset();
+    AudioEffectX::setInitialDelay(engine_.latency());
+    announceLatency();
+    params_.resume();
+}
+
+void plugin::setSampleRate(float newSampleRate) { params_.setSampleRate(newSampleRate); }
+
+void plugin::announceLatency() {
+    if (cEffect.initialDelay == announcedLatency_) return;
+    announcedLatency_ = cEffect.initialDelay;
+    ioChanged();
+}
+
+// --- Parameters and programs --------------------------------------------------
+
+void plugin::setParameter(VstInt32 index, float value) {
+    params_.setParameter(index, value);
+    if (!params_.isActive()) announceLatency();
+}
+
+float plugin::getParameter(VstInt32 index) { return params_.getParameter(index); }
+
+void plugin::getParameterName(VstInt32 index, char* text) {
+    params_.getParameterName(index, text);
+}
+
+void plugin::getParameterDisplay(VstInt32 index, char* text) {
+    params_.getParameterDisplay(index, text);
+}
+
+void plugin::getParameterLabel(VstInt32 index, char* label) {
+    params_.getParameterLabel(index, label);
+}
+
+void plugin::setProgram(VstInt32 program) {
+    params_.setProgram(program);
+    curProgram = params_.getProgram();
+    if (!params_.isActive()) announceLatency();
+}
+
+void plugin::setProgramName(char* name) { params_.setProgramName(name); }
+
+void plugin::getProgramName(char* name) { params_.getProgramName(name); }
+
+bool plugin::getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) {
+    return params_.getProgramNameIndexed(category, index, text);
+}
+
+// --- Identification -------------------------------------------------------------
 
 bool plugin::getEffectName(char* name) {
     copyText(name, "Tarvo", kVstMaxEffectNameLen);
@@ -58,6 +140,26 @@ bool plugin::getVendorString(char* text) {
 bool plugin::getProductString(char* text) {
     copyText(text, "Tarvo", kVstMaxProductStrLen);
     return true;
+}
+
+// --- Host link ------------------------------------------------------------------
+
+void plugin::Link::automate(std::int32_t index, float position) {
+    // The parameter itself was set already; this only tells the host.
+    if (owner_.audioMaster)
+        owner_.audioMaster(&owner_.cEffect, audioMasterAutomate, index, 0, nullptr, position);
+}
+
+void plugin::Link::setInitialDelay(std::int32_t samples) {
+    // Written only on a change: the pass re-stores the same value after every
+    // oversampling change, and the host may read the field at any time.
+    if (owner_.cEffect.initialDelay != samples) owner_.AudioEffectX::setInitialDelay(samples);
+}
+
+float plugin::Link::sampleRate() const { return owner_.sampleRate; }
+
+void plugin::Link::storeSampleRate(float rate) {
+    if (!(owner_.sampleRate == rate)) owner_.sampleRate = rate;
 }
 
 }  // namespace tarvo

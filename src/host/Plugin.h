@@ -1,6 +1,11 @@
 #pragma once
 
+#include <cstdint>
+
+#include "engine/StereoProcessor.h"
 #include "host/AudioEffectX.h"
+#include "params/HostLink.h"
+#include "params/ParameterController.h"
 
 namespace tarvo {
 
@@ -8,10 +13,18 @@ namespace tarvo {
 /// four audio inputs (main left, main right, side-chain left, side-chain
 /// right) and two outputs, 22 parameters and 16 programs.
 ///
-/// The instance identifies itself to the host here. The parameter layer and
-/// the audio engine are not wired in yet: until they are, both processing
-/// operations write silence, and the parameter and program operations keep
-/// the framework's defaults.
+/// The instance owns the audio engine and the parameter controller; the
+/// host-facing operations forward to them. Parameter changes reach the engine
+/// through the configuration pass at the start of every block (or at once
+/// while suspended), so the engine never changes inside a block.
+///
+/// Latency notification: the record's initialDelay always holds the engine's
+/// latency after a pass. The host is told of a change with ioChanged only
+/// from a control thread, never from inside a processing call (a host may
+/// answer ioChanged by suspending and resuming the plug-in, which must not
+/// happen in the middle of processReplacing): at once when the change
+/// happens while suspended, and otherwise at the next resume, where hosts
+/// re-read the delay anyway.
 class plugin : public AudioEffectX {
 public:
     static constexpr VstInt32 kNumPrograms = 16;
@@ -26,12 +39,28 @@ public:
     explicit plugin(audioMasterCallback audioMaster);
     ~plugin() override;
 
-    /// Placeholder until the engine is wired in: asks the host's process
-    /// level once, then writes zeros into both outputs.
+    // Audio
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) noexcept override;
     void processDoubleReplacing(double** inputs, double** outputs,
                                 VstInt32 sampleFrames) noexcept override;
+    void suspend() override;
+    void resume() override;
+    void setSampleRate(float newSampleRate) override;
 
+    // Parameters
+    void setParameter(VstInt32 index, float value) override;
+    float getParameter(VstInt32 index) override;
+    void getParameterName(VstInt32 index, char* text) override;
+    void getParameterDisplay(VstInt32 index, char* text) override;
+    void getParameterLabel(VstInt32 index, char* label) override;
+
+    // Programs
+    void setProgram(VstInt32 program) override;
+    void setProgramName(char* name) override;
+    void getProgramName(char* name) override;
+    bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
+
+    // Identification
     /// "Tarvo", at most kVstMaxEffectNameLen characters.
     bool getEffectName(char* name) override;
     /// "Hanvik", at most kVstMaxVendorStrLen characters.
@@ -42,8 +71,31 @@ public:
     VstPlugCategory getPlugCategory() override { return kPlugCategEffect; }
 
 private:
-    /// The host's process level seen at the previous processing call.
-    VstInt32 lastProcessLevel = kVstProcessLevelUnknown;
+    /// The parameter layer's view of the host side.
+    class Link final : public HostLink {
+    public:
+        explicit Link(plugin& owner) : owner_(owner) {}
+        void automate(std::int32_t index, float position) override;
+        void setInitialDelay(std::int32_t samples) override;
+        float sampleRate() const override;
+        void storeSampleRate(float rate) override;
+
+    private:
+        plugin& owner_;
+    };
+
+    template <typename Sample>
+    void processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept;
+    /// Sends ioChanged when the record's delay differs from the one the host
+    /// was last told. Control threads only.
+    void announceLatency();
+
+    StereoProcessor engine_;
+    Link link_{*this};
+    ParameterController params_{engine_, link_};
+    /// The initial delay the host was last told of (through ioChanged, or by
+    /// reading the record before the first change).
+    VstInt32 announcedLatency_ = kFastPathLatency;
 };
 
 }  // namespace tarvo

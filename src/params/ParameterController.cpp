@@ -74,7 +74,7 @@ void ParameterController::setParameter(std::int32_t index, float position) {
         d.assign(d.toValue(position));
         if (index == param::ArTime) applyArTimeRanges();
     }
-    if (!isActive() && !inProgramChange()) configureEngine();
+    if (!isActive() && !inProgramChange()) configureWhenIdle();
 }
 
 void ParameterController::applyArTimeRanges() noexcept {
@@ -139,7 +139,7 @@ void ParameterController::setProgram(std::int32_t program) {
             host_.automate(i, row[i]);
         }
     }
-    if (!isActive()) configureEngine();
+    if (!isActive()) configureWhenIdle();
 }
 
 void ParameterController::setProgramName(const char* name) noexcept {
@@ -161,6 +161,10 @@ bool ParameterController::getProgramNameIndexed(std::int32_t /*category*/, std::
 // --- Block driver side ------------------------------------------------------
 
 void ParameterController::setSampleRate(float rate) {
+    // A rate that is not finite, not above 0 or above 4 MHz would poison every
+    // filter design or size a limiter window that cannot be allocated: keep
+    // the rate held so far.
+    if (!(rate > 0.0f) || !(rate <= kMaximumSampleRate)) return;
     const double engineRate = rate;
     engineSampleRate_.store(engineRate, std::memory_order_relaxed);
     const double previous = host_.sampleRate();
@@ -200,6 +204,15 @@ int ParameterController::idx(int index) const noexcept {
 double ParameterController::dB(int index) const noexcept {
     const ParameterDescriptor& d = descriptors_[index];
     return d.engineValue(d.value());
+}
+
+void ParameterController::configureWhenIdle() {
+    if (!tryAcquireEngine()) return;  // the running block's successor runs the pass
+    struct Release {
+        ParameterController& owner;
+        ~Release() { owner.releaseEngine(); }
+    } release{*this};
+    configureEngine();
 }
 
 void ParameterController::configureEngine() {

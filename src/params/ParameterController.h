@@ -88,6 +88,13 @@ public:
     /// windows) pass through to the caller.
     void configureEngine();
 
+    /// Exclusive use of the engine for one configuration pass or one block,
+    /// taken without waiting: false while another thread holds it. A host
+    /// may process while suspended, when parameter changes configure the
+    /// engine on the host's thread; the two never touch the engine at once.
+    bool tryAcquireEngine() noexcept { return !engineBusy_.exchange(true, std::memory_order_acquire); }
+    void releaseEngine() noexcept { engineBusy_.store(false, std::memory_order_release); }
+
     bool sideChainExternal() const noexcept { return sideChainExternal_.load(std::memory_order_relaxed); }
     bool isActive() const noexcept { return isActive_.load(std::memory_order_relaxed); }
     bool inProgramChange() const noexcept { return inProgramChange_.load(std::memory_order_relaxed); }
@@ -103,6 +110,8 @@ public:
     }
 
     static constexpr std::int32_t kProcessLevelOffline = 4;
+    /// Highest host sample rate accepted, in Hz.
+    static constexpr float kMaximumSampleRate = 4.0e6f;
 
 private:
     static bool inParameterRange(std::int32_t index) noexcept {
@@ -112,6 +121,8 @@ private:
     int idx(int index) const noexcept;
     double dB(int index) const noexcept;
 
+    /// The pass on the calling thread, unless a block holds the engine.
+    void configureWhenIdle();
     void applyArTimeRanges() noexcept;
     void applyStoredDefault() noexcept;
 
@@ -138,6 +149,7 @@ private:
     std::atomic<bool> sideChainExternal_{false};
     std::atomic<std::int32_t> lastProcessLevel_{0};
     std::atomic<double> engineSampleRate_{44100.0};
+    std::atomic<bool> engineBusy_{false};
 };
 
 }  // namespace tarvo

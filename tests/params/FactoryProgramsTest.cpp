@@ -274,15 +274,21 @@ TEST(FactoryPrograms, SameRateLeavesTheProgramsAlone) {
     EXPECT_TRUE(rig.engine.calls.empty()) << "setSampleRate runs no pass of its own";
 }
 
-TEST(FactoryPrograms, NanRateCountsAsAChangeAndStaysDefined) {
+TEST(FactoryPrograms, UnusableRatesAreIgnored) {
+    // A rate that is not finite, not above 0 or above 4 MHz would poison the
+    // filter designs: the rate held so far stays, and nothing is marked.
     ControllerRig rig;
+    rig.controller.setSampleRate(96000.0f);
     rig.settle();
-    rig.controller.setSampleRate(std::nanf(""));
-    EXPECT_TRUE(rig.controller.descriptor(param::Upsampling).changed());
-    EXPECT_EQ(rig.display(param::Upsampling), "8x");
-    rig.controller.setSampleRate(44100.0f);  // back from NaN is a change again
-    EXPECT_EQ(rig.display(param::Upsampling), "4x");
-    EXPECT_EQ(rig.controller.programPosition(0, param::Upsampling), 2.0f * (1.0f / 3.0f));
+    for (float rate : {std::nanf(""), 0.0f, -44100.0f, INFINITY, 4.1e6f}) {
+        rig.controller.setSampleRate(rate);
+        EXPECT_FALSE(rig.controller.descriptor(param::Upsampling).changed()) << rate;
+        EXPECT_FALSE(rig.controller.descriptor(param::Attack).changed()) << rate;
+        EXPECT_EQ(rig.controller.engineSampleRate(), 96000.0) << rate;
+        EXPECT_EQ(rig.display(param::Upsampling), "2x") << rate;
+    }
+    rig.controller.setSampleRate(4.0e6f);  // the highest rate accepted
+    EXPECT_EQ(rig.controller.engineSampleRate(), 4.0e6);
 }
 
 }  // namespace
