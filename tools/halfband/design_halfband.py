@@ -30,9 +30,10 @@ A halfband response is H(f) = centre + 2 * sum_d h_d cos(2 pi f d), d odd.
 With the centre, the eight fixed taps and the sum fixed, the free taps are
 chosen to minimise the largest |H(f)| over the stopband, a linear minimax
 problem solved as a linear programme on a dense grid (scipy's HiGHS). The
-problem is solved for a correction to a starting design (a Kaiser-windowed
-sinc) in units of 1e-10, then re-solved around its own answer so the
-result is exact to the last bits. H(0.5) = 2 * centre - 1 = 9.29e-11
+unknowns are a correction to a starting design (a Kaiser-windowed sinc),
+with response errors scaled by 1e10 so the solver sees numbers near 1: a
+first solve in steps of 1e-6, then two more around its own answer in steps
+of 1e-10, so the result is exact to the last bits. H(0.5) = 2 * centre - 1 = 9.29e-11
 (-200.6 dB) is fixed by the centre and the sum, so no design can be lower
 there; the minimax design reaches that floor over the whole stopband,
 which makes the passband flat within 2 * 9.29e-11 up to 0.23.
