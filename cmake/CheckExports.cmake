@@ -5,6 +5,8 @@
 # Windows (objdump -p): the export table names exactly VSTPluginMain and
 # main, both at the same address, and every imported DLL is a system DLL.
 
+cmake_minimum_required(VERSION 3.16)
+
 if(NOT PLUGIN OR NOT TOOL)
   message(FATAL_ERROR "usage: cmake -DPLUGIN=... -DTOOL=... [-DWINDOWS=ON] -P CheckExports.cmake")
 endif()
