@@ -45,10 +45,50 @@ void StereoProcessor::linkLimiterGains() noexcept {
     }
 }
 
-void StereoProcessor::midSideOutputs(double* outLeft, double* outRight, double mid,
-                                     double side) noexcept {
-    *outLeft = strips_[0].softClipper.shape(mid + side);
-    *outRight = strips_[1].softClipper.shape(mid - side);
+void StereoProcessor::midSideFrame(double* outLeft, double* outRight, double mid, double side,
+                                   bool activeA, bool activeB, bool externalAudio) noexcept {
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    if (activeA || activeB) {
+        // Both strips run, also an inactive one (its cleared levels lose the link).
+        linkLevelsByMaximum();
+        if (externalAudio) {
+            audioUpsamplerLeft.process(a.inputGain * mid, buffers_[0].rows[FrameBuffer::audio]);
+            audioUpsamplerRight.process(b.inputGain * side, buffers_[1].rows[FrameBuffer::audio]);
+        }
+        a.compress(buffers_[0]);
+        mid = a.finish(buffers_[0]);
+        b.compress(buffers_[1]);
+        side = b.finish(buffers_[1]);
+    }
+    // The output sums are clipped whatever the saturation setting.
+    *outLeft = a.softClipper.shape(mid + side);
+    *outRight = b.softClipper.shape(mid - side);
+}
+
+void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left, double right,
+                                  bool activeA, bool activeB, bool externalAudio) noexcept {
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    if (!activeA && !activeB) {
+        *outLeft = left;
+        *outRight = right;
+        return;
+    }
+    linkLevelsByAverage();
+    if (externalAudio) {
+        if (activeA) audioUpsamplerLeft.process(a.inputGain * left, buffers_[0].rows[FrameBuffer::audio]);
+        if (activeB) audioUpsamplerRight.process(b.inputGain * right, buffers_[1].rows[FrameBuffer::audio]);
+    }
+    if (activeA) a.compress(buffers_[0]);
+    if (activeB) b.compress(buffers_[1]);
+    if (activeA) {
+        if (activeB && (a.limiterPre || a.limiterPost)) linkLimiterGains();
+        *outLeft = a.finish(buffers_[0]);
+    } else {
+        *outLeft = left;
+    }
+    *outRight = activeB ? b.finish(buffers_[1]) : right;
 }
 
 void StereoProcessor::processFrame(double* outLeft, double* outRight, double left,
@@ -100,38 +140,17 @@ void StereoProcessor::processFrame(double* outLeft, double* outRight, double lef
             return;
         }
         case midSide: {
-            double m = (left + right) * 0.5;
-            double s = (left - right) * 0.5;
+            const double m = (left + right) * 0.5;
+            const double s = (left - right) * 0.5;
             const bool activeA = a.detect(m, bufferA);
             const bool activeB = b.detect(s, bufferB);
-            if (activeA || activeB) {
-                linkLevelsByMaximum();
-                a.compress(bufferA);
-                m = a.finish(bufferA);
-                b.compress(bufferB);
-                s = b.finish(bufferB);
-            }
-            midSideOutputs(outLeft, outRight, m, s);
+            midSideFrame(outLeft, outRight, m, s, activeA, activeB, false);
             return;
         }
         case stereo: {
             const bool activeA = a.detect(left, bufferA);
             const bool activeB = b.detect(right, bufferB);
-            if (!activeA && !activeB) {
-                *outLeft = left;
-                *outRight = right;
-                return;
-            }
-            linkLevelsByAverage();
-            if (activeA) a.compress(bufferA);
-            if (activeB) b.compress(bufferB);
-            if (activeA) {
-                if (activeB && (a.limiterPre || a.limiterPost)) linkLimiterGains();
-                *outLeft = a.finish(bufferA);
-            } else {
-                *outLeft = left;
-            }
-            *outRight = activeB ? b.finish(bufferB) : right;
+            stereoFrame(outLeft, outRight, left, right, activeA, activeB, false);
             return;
         }
         default:
@@ -207,42 +226,17 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
         }
         case midSide: {
             // Keyed by the main signal; the side-chain inputs are ignored.
-            double m = (left + right) * 0.5;
-            double s = (left - right) * 0.5;
+            const double m = (left + right) * 0.5;
+            const double s = (left - right) * 0.5;
             const bool activeA = a.detect(m, bufferA);
             const bool activeB = b.detect(s, bufferB);
-            if (activeA || activeB) {
-                linkLevelsByMaximum();
-                audioUpsamplerLeft.process(a.inputGain * m, audioA);
-                audioUpsamplerRight.process(b.inputGain * s, audioB);
-                a.compress(bufferA);
-                m = a.finish(bufferA);
-                b.compress(bufferB);
-                s = b.finish(bufferB);
-            }
-            midSideOutputs(outLeft, outRight, m, s);
+            midSideFrame(outLeft, outRight, m, s, activeA, activeB, true);
             return;
         }
         case stereo: {
             const bool activeA = a.detect(keyLeft, bufferA);
             const bool activeB = b.detect(keyRight, bufferB);
-            if (!activeA && !activeB) {
-                *outLeft = left;
-                *outRight = right;
-                return;
-            }
-            linkLevelsByAverage();
-            if (activeA) audioUpsamplerLeft.process(a.inputGain * left, audioA);
-            if (activeB) audioUpsamplerRight.process(b.inputGain * right, audioB);
-            if (activeA) a.compress(bufferA);
-            if (activeB) b.compress(bufferB);
-            if (activeA) {
-                if (activeB && (a.limiterPre || a.limiterPost)) linkLimiterGains();
-                *outLeft = a.finish(bufferA);
-            } else {
-                *outLeft = left;
-            }
-            *outRight = activeB ? b.finish(bufferB) : right;
+            stereoFrame(outLeft, outRight, left, right, activeA, activeB, true);
             return;
         }
         default:

@@ -72,8 +72,17 @@ private:
     void linkLevelsByAverage() noexcept;
     /// Stereo link of the limiter gains: averages averaged, peaks by minimum.
     void linkLimiterGains() noexcept;
-    /// M/S outputs through the two strips' clippers.
-    void midSideOutputs(double* outLeft, double* outRight, double mid, double side) noexcept;
+    /// "M/S" after both detects: levels linked by maximum, both strips run
+    /// when either is active, the output sums through the strips' clippers.
+    /// With externalAudio the audio upsamplers bring mid and side to row 0.
+    void midSideFrame(double* outLeft, double* outRight, double mid, double side, bool activeA,
+                      bool activeB, bool externalAudio) noexcept;
+    /// "Stereo" after both detects: levels averaged, the active strips run,
+    /// limiter gains linked when both run with a limiter; an inactive side
+    /// passes its input. With externalAudio the audio upsamplers bring the
+    /// main signal to the active strips' row 0.
+    void stereoFrame(double* outLeft, double* outRight, double left, double right, bool activeA,
+                     bool activeB, bool externalAudio) noexcept;
 
     ChannelStrip strips_[2];
     FrameBuffer buffers_[2];  ///< per-frame scratch of strip A and strip B

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "support/FactoryDisplays.h"
 #include "support/PluginUnderTest.h"
 
 namespace tarvo {
@@ -22,27 +23,6 @@ using vsthost::VstInstance;
 
 constexpr int kParams = 22;
 constexpr int kPrograms = 16;
-
-// Display texts after loading each factory program at 44100 Hz.
-const std::array<std::array<const char*, 16>, kPrograms> kDisplays = {{
-    {"120", "-10.0", "Hard", "10.2", "109.5", "4.0", "0.0", "0.0", "0.0", "Off", "Stereo", "4x", "Sigma", "0", "Pre", "Ratio"},
-    {"111", "-27.3", "Hard", "13.0", "156.1", "5.6", "-3.6", "0.5", "4.0", "Off", "Mono-L", "4x", "Sigma", "0", "Pre", "Ratio"},
-    {"68", "-21.5", "Hard", "9.9", "147.9", "3.6", "-4.1", "4.4", "-2.8", "Off", "Mono-L", "1x", "Sigma", "0", "Pre", "Ratio"},
-    {"118", "-22.8", "Hard", "12.3", "99.6", "3.4", "-4.2", "2.7", "2.9", "Off", "Stereo", "4x", "Sigma", "0", "Pre", "Ratio"},
-    {"134", "-22.7", "Soft", "1.0", "50.0", "3.2", "-7.8", "2.1", "-3.0", "Off", "2 Mono", "1x", "Sigma", "0", "Pre", "Ratio"},
-    {"128", "-11.7", "Hard", "9.6", "111.1", "3.9", "-3.6", "0.2", "1.6", "Off", "Stereo", "4x", "Sigma", "0", "Pre", "Ratio"},
-    {"173", "-17.2", "0.5", "1.0", "268.3", "10.1", "0.0", "2.8", "2.4", "Off", "Mono-L", "1x", "Alpha", "0", "Pre", "Ratio"},
-    {"120", "-30.0", "Soft", "1.0", "186.3", "1.8", "-12.0", "6.1", "-1.9", "Off", "Mono-L", "4x", "Alpha", "0", "Pre", "Ratio"},
-    {"120", "-12.4", "Soft", "4.0", "109.5", "inf", "0.0", "0.5", "0.0", "Off", "Mono-L", "1x", "Alpha", "0", "Pre", "Ratio"},
-    {"120", "-15.0", "Soft", "1.0", "115.6", "2.0", "-5.9", "4.0", "0.0", "Off", "Mono-L", "4x", "Alpha", "0", "Pre", "Ratio"},
-    {"120", "-21.3", "Hard", "1.0", "109.5", "4.0", "-0.0", "4.4", "-1.9", "Off", "2 Mono", "1x", "Sigma", "0", "Pre", "Ratio"},
-    {"Off", "-15.1", "Hard", "1.0", "109.5", "4.0", "0.0", "-0.3", "-2.2", "Off", "Mono-L", "4x", "Sigma", "0", "Pre", "Ratio"},
-    {"120", "-11.1", "0.0", "3.0", "66.0", "2.0", "0.0", "1.5", "-1.9", "Off", "Mono-L", "4x", "Alpha", "0", "Pre", "Ratio"},
-    {"120", "-18.5", "0.6", "2.3", "150.0", "2.3", "0.0", "5.4", "0.0", "Off", "2 Mono", "4x", "Sigma", "0", "Pre", "Ratio"},
-    {"Off", "-9.3", "Soft", "8.9", "82.0", "1.9", "-0.2", "0.2", "0.0", "Off", "Stereo", "4x", "Alpha", "0", "Pre", "Ratio"},
-    {"Off", "-21.7", "Soft", "9.4", "83.4", "1.1", "-1.1", "2.1", "-1.3", "Off", "Stereo", "8x", "Alpha", "+6", "Post", "On"},
-}};
-const std::array<const char*, 6> kCommonDisplays = {"Off", "Off", "High", "Internal", "1:1", "Fast"};
 
 const std::array<const char*, kPrograms> kProgramNames = {
     "Default", "kick", "snare", "overheads", "room", "DRUM BUSS", "bass", "vocal (ins.1)",
@@ -57,10 +37,6 @@ const std::array<const char*, kParams> kLabels = {
     "Hz", "dB", "", "ms", "ms", ": 1", "dB", "dB", "dB", "%", "", "", "", "dB", "", "",
     "", "", "", "", "", ""};
 
-std::string expectedDisplay(int program, int parameter) {
-    return parameter < 16 ? kDisplays[program][parameter] : kCommonDisplays[parameter - 16];
-}
-
 TEST(ProgramDisplay, EveryFactoryProgramShowsItsTable) {
     VstInstance instance(pluginLibrary());
     instance.start(44100.0f, 512);
@@ -69,7 +45,7 @@ TEST(ProgramDisplay, EveryFactoryProgramShowsItsTable) {
         EXPECT_EQ(instance.dispatch(effGetProgram), program);
         EXPECT_EQ(instance.programName(), kProgramNames[program]);
         for (int i = 0; i < kParams; ++i)
-            EXPECT_EQ(instance.parameterDisplay(i), expectedDisplay(program, i))
+            EXPECT_EQ(instance.parameterDisplay(i), test::factoryDisplay(program, i))
                 << "program " << program << " parameter " << i;
     }
 }
