@@ -233,7 +233,7 @@ TEST(StateRestore, ProgramThenPositionsGiveTheSamePositionsTextsAndAudio) {
         original->setParameter(kSideChain, 0.0f);
         // "M/S" clips its output sums at a level that "Saturat." "Off" leaves
         // as the last other setting made it, which no saved state holds
-        // (StateRestore.DISABLED_MidSideClipLevelFollowsTheSavedState).
+        // (StateRestore.MidSideClipLevelFollowsTheSavedState).
         if (original->parameterDisplay(kMode) == "M/S" && original->parameterDisplay(kSaturation) == "Off")
             original->setParameter(kSaturation, optionPosition(kSaturation, 0));
         const SavedState state = saveState(*original);
@@ -242,7 +242,7 @@ TEST(StateRestore, ProgramThenPositionsGiveTheSamePositionsTextsAndAudio) {
         restoreState(*restored, state);
         // One block to take the settings in: the block right after a factor
         // change still runs on the old factor's detector and scoop designs
-        // (StateRestore.DISABLED_FirstBlockAfterRestoreRunsOnTheRestoredDesigns).
+        // (StateRestore.FirstBlockAfterRestoreRunsOnTheRestoredDesigns).
         AudioBuffers<float> settle(64);
         settle.fill(0.0, 64);
         process(*restored, settle, 64);
@@ -292,7 +292,7 @@ std::vector<double> renderNoise(VstInstance& plugin, unsigned seed, int frames) 
 // only after it has visited them, so the first block after a factor change
 // (a restored state, a program, a new rate) runs the key filters, detectors,
 // limiter and scoop designed for the previous factor.
-TEST(StateRestore, DISABLED_FirstBlockAfterRestoreRunsOnTheRestoredDesigns) {
+TEST(StateRestore, FirstBlockAfterRestoreRunsOnTheRestoredDesigns) {
     for (int option : {0, 1, 3}) {
         auto direct = startedInstance(44100.0f, 512);
         direct->setParameter(kMidScoop, 1.0f);
@@ -312,7 +312,7 @@ TEST(StateRestore, DISABLED_FirstBlockAfterRestoreRunsOnTheRestoredDesigns) {
 // Known fault, disabled until mended: with "Saturat." "Off" the clip level
 // keeps whatever "Ratio" or "On" last set, and "M/S" clips its output sums at
 // that level, so two instances showing the same 22 positions sound different.
-TEST(StateRestore, DISABLED_MidSideClipLevelFollowsTheSavedState) {
+TEST(StateRestore, MidSideClipLevelFollowsTheSavedState) {
     auto viaOn = startedInstance(44100.0f, 512);
     auto direct = startedInstance(44100.0f, 512);
     AudioBuffers<float> silence(64);
