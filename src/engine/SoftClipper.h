@@ -12,7 +12,9 @@ namespace tarvo {
 /// Odd and even terms colour the half-waves differently: s peaks at about
 /// 0.98660 near u = 1.252 and dips to about -1.10960 near u = -1.446.
 struct SoftClipper {
-    double clipLevel = 3.981;  ///< linear, > 0
+    /// The level a strip starts with (about +12 dB).
+    static constexpr double kRestingClipLevel = 3.981;
+    double clipLevel = kRestingClipLevel;  ///< linear, > 0
 
     double shape(double x) const noexcept;
 };

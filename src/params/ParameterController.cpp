@@ -1,5 +1,7 @@
 #include "params/ParameterController.h"
 
+#include "engine/SoftClipper.h"
+
 #include "params/StoredDefault.h"
 
 #include <cmath>
@@ -216,6 +218,15 @@ void ParameterController::configureWhenIdle() {
 }
 
 void ParameterController::configureEngine() {
+    // An oversampling change sets the rate again, which marks "Attack" and
+    // "MidScoop" after the sweep has passed them: a second sweep redesigns
+    // the detectors, key filters, limiter windows and scoop for the new factor
+    // before any audio runs on designs made for the old one.
+    if (sweepChanges()) sweepChanges();
+}
+
+bool ParameterController::sweepChanges() {
+    bool oversamplingChanged = false;
     for (int i = 0; i < kParameterCount; ++i) {
         if (!descriptors_[i].consumeChange()) continue;
         switch (i) {
@@ -250,6 +261,7 @@ void ParameterController::configureEngine() {
         case param::Render8x:
         case param::OversamplingPath:
             configureOversampling();
+            oversamplingChanged = true;
             break;
         case param::LimiterPosition:
             configureLimiterPosition();
@@ -267,6 +279,7 @@ void ParameterController::configureEngine() {
             break;
         }
     }
+    return oversamplingChanged;
 }
 
 void ParameterController::configureDetector() {
@@ -292,7 +305,12 @@ void ParameterController::configureCompression() {
         engine_.setSaturationEnabled(true);
         break;
     }
-    case 1:  // "Off": the clip level stays as it was
+    case 1:  // "Off": the strips do not clip
+        // "M/S" still clips its output sums. They get the level a fresh
+        // instance starts with, rather than whatever "Ratio" or "On" last
+        // left, so equal settings always sound the same (a restored session
+        // included).
+        engine_.setClipLevel(SoftClipper::kRestingClipLevel);
         engine_.setSaturationEnabled(false);
         break;
     default:  // "On": fixed drive

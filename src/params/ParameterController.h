@@ -126,6 +126,8 @@ private:
     void applyArTimeRanges() noexcept;
     void applyStoredDefault() noexcept;
 
+    /// One visit of the 22 marks; true when the oversampling group ran.
+    bool sweepChanges();
     void configureDetector();
     void configureCompression();
     void configureCeiling();

@@ -41,11 +41,12 @@ TEST(ConfigurationPass, FirstPassVisitsEveryGroupInParameterOrder) {
     add(compression);                                                   // 15 Saturat.
     add({"setBypass", "setOversampling", "setNoiseBits"});               // 16 .. 18
     add({"updateDetectorFilters", "setOversampling"});                  // 20, 21 (19 internal)
+    // The oversampling group set the rate again, which re-marked "Attack" and
+    // "MidScoop": a second sweep redesigns them for the new factor.
+    add({"updateDetectorFilters", "setScoop"});
     EXPECT_EQ(rig.engine.names(), expected);
-    for (int i = 0; i < kParameterCount; ++i) {
-        const bool remarked = i == param::Attack || i == param::MidScoop;
-        EXPECT_EQ(rig.controller.descriptor(i).changed(), remarked) << i;
-    }
+    for (int i = 0; i < kParameterCount; ++i)
+        EXPECT_FALSE(rig.controller.descriptor(i).changed()) << i;
     // The factory "Default" at 44100 Hz: 4x, fast path.
     const auto* oversampling = rig.engine.last("setOversampling");
     EXPECT_EQ(oversampling->args, (std::vector<double>{4.0, 0.0}));
@@ -53,15 +54,16 @@ TEST(ConfigurationPass, FirstPassVisitsEveryGroupInParameterOrder) {
     EXPECT_EQ(rig.host.initialDelayStores, 3);  // once per oversampling parameter
 }
 
-TEST(ConfigurationPass, RemarksFromTheOversamplingGroupAreConsumedByTheNextPass) {
+TEST(ConfigurationPass, RemarksFromTheOversamplingGroupAreConsumedInTheSamePass) {
     ControllerRig rig;
     rig.controller.configureEngine();
     rig.engine.calls.clear();
     rig.controller.configureEngine();
-    EXPECT_EQ(rig.engine.names(), (Names{"updateDetectorFilters", "setScoop"}));
-    rig.engine.calls.clear();
-    rig.controller.configureEngine();
     EXPECT_TRUE(rig.engine.calls.empty()) << "nothing changed, nothing configured";
+    // A factor change alone: the detectors and the scoop follow at once.
+    rig.controller.setParameter(param::Upsampling, 1.0f);
+    EXPECT_EQ(rig.engine.names(),
+              (Names{"setOversampling", "updateDetectorFilters", "setScoop"}));
 }
 
 TEST(ConfigurationPass, DitherAloneReachesOnlyTheNoise) {
@@ -143,9 +145,12 @@ TEST(ConfigurationPass, CompressionRatioAndSaturation) {
     EXPECT_NEAR(rig.engine.last("setClipLevel")->args[0], kTenTo0_3 - 1.0, 1e-15);
 
     rig.engine.calls.clear();
-    rig.controller.setParameter(param::Saturation, 0.5f);  // "Off": clip level untouched
-    EXPECT_EQ(rig.engine.names(),
-              (Names{"designGainComputers", "setSaturationEnabled", "setChannelMode"}));
+    // "Off": no strip clips; "M/S" output sums clip at the level a fresh
+    // instance has, whatever "Ratio" or "On" set before.
+    rig.controller.setParameter(param::Saturation, 0.5f);
+    EXPECT_EQ(rig.engine.names(), (Names{"designGainComputers", "setClipLevel",
+                                         "setSaturationEnabled", "setChannelMode"}));
+    EXPECT_EQ(rig.engine.last("setClipLevel")->args[0], 3.981);
     EXPECT_EQ(rig.engine.last("setSaturationEnabled")->args[0], 0.0);
 
     rig.controller.setParameter(param::Saturation, 1.0f);  // "On"
@@ -226,9 +231,12 @@ TEST(ConfigurationPass, OversamplingFactorPathAndLatency) {
     rig.controller.setParameter(param::OversamplingPath, 1.0f);  // "HQ" at 4x
     EXPECT_EQ(rig.engine.last("setOversampling")->args, (std::vector<double>{4.0, 1.0}));
     EXPECT_EQ(rig.host.initialDelay, 172);
-    // The same-rate re-entry re-marked the rate-dependent parameters only.
-    EXPECT_TRUE(rig.controller.descriptor(param::Attack).changed());
-    EXPECT_TRUE(rig.controller.descriptor(param::MidScoop).changed());
+    // The same-rate re-entry re-marked the rate-dependent parameters only,
+    // and the same pass redesigned them.
+    EXPECT_EQ(rig.engine.count("updateDetectorFilters"), 1);
+    EXPECT_EQ(rig.engine.count("setScoop"), 1);
+    EXPECT_FALSE(rig.controller.descriptor(param::Attack).changed());
+    EXPECT_FALSE(rig.controller.descriptor(param::MidScoop).changed());
     EXPECT_FALSE(rig.controller.descriptor(param::Upsampling).changed());
     EXPECT_EQ(rig.host.rate, 44100.0f);
     EXPECT_EQ(rig.controller.programPosition(0, param::Upsampling), factoryPrograms[0][11]);
