@@ -15,7 +15,9 @@
 #endif
 
 #if defined(TARVO_SANITIZER_ALLOCATOR)
-#include <sanitizer/allocator_interface.h>
+// From the sanitizer runtimes' public interface (GCC ships no header for it).
+extern "C" int __sanitizer_install_malloc_and_free_hooks(
+    void (*mallocHook)(const volatile void*, std::size_t), void (*freeHook)(const volatile void*));
 #endif
 
 namespace {

@@ -38,8 +38,9 @@ void expectSaneDisplay(VstInstance& plugin, int p, const std::string& where) {
     EXPECT_LE(text.size(), 8u) << where;
     for (unsigned char c : text) EXPECT_TRUE(c >= 0x20 && c <= 0x7E) << where << ": \"" << text << "\"";
     EXPECT_EQ(text.find("nan"), std::string::npos) << where << ": \"" << text << "\"";
-    if (!(p == kRatio && plugin.getParameter(p) == 1.0f))
+    if (!(p == kRatio && plugin.getParameter(p) == 1.0f)) {
         EXPECT_EQ(text.find("inf"), std::string::npos) << where << ": \"" << text << "\"";
+    }
 }
 
 void expectPositionInRange(VstInstance& plugin, int p, const std::string& where) {
@@ -169,7 +170,7 @@ TEST(Programs, OutOfRangeSelectionsChangeNothing) {
     VstInstance plugin(pluginLibrary());
     plugin.dispatch(effSetProgram, 0, 3);
     plugin.host().clearRequests();
-    for (VstIntPtr n : {VstIntPtr(-1), VstIntPtr(16), VstIntPtr(1) << 40, VstIntPtr(-1) << 40}) {
+    for (VstIntPtr n : {VstIntPtr(-1), VstIntPtr(16), VstIntPtr(1) << 40, -(VstIntPtr(1) << 40)}) {
         plugin.dispatch(effSetProgram, 0, n);
         EXPECT_EQ(plugin.dispatch(effGetProgram), 3) << n;
     }
