@@ -33,16 +33,18 @@ std::int64_t threadCpuNanoseconds() {
 }
 
 template <typename Sample>
-ChannelBuffers<Sample>::ChannelBuffers(const StereoSignal& signal, int inputs, int outputs)
+ChannelBuffers<Sample>::ChannelBuffers(const StereoSignal& signal, int inputs, int outputs,
+                                       const StereoSignal* key)
     : frames(signal.frames()) {
     in.resize(static_cast<std::size_t>(inputs));
     for (int c = 0; c < inputs; ++c) {
         std::vector<Sample>& channel = in[static_cast<std::size_t>(c)];
         channel.assign(frames, Sample(0));
-        if (c < 2) {
-            const std::vector<double>& source = c == 0 ? signal.left : signal.right;
-            for (std::size_t i = 0; i < frames; ++i) channel[i] = static_cast<Sample>(source[i]);
-        }
+        const StereoSignal* source = c < 2 ? &signal : (c < 4 ? key : nullptr);
+        if (!source) continue;
+        const std::vector<double>& samples = c % 2 == 0 ? source->left : source->right;
+        for (std::size_t i = 0; i < frames && i < samples.size(); ++i)
+            channel[i] = static_cast<Sample>(samples[i]);
     }
     out.assign(static_cast<std::size_t>(outputs), std::vector<Sample>(frames, Sample(0)));
 }

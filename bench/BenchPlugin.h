@@ -25,12 +25,14 @@ struct Setting {
 };
 
 /// The input and output channels of one signal for one plug-in, in the
-/// sample type of a processing entry. The main pair carries the signal;
-/// further inputs (side-chain) carry zeros. Every buffer is allocated and
-/// written when built, so no page is first touched inside a timed loop.
+/// sample type of a processing entry. The main pair carries the signal; the
+/// next pair (a side-chain) carries `key` when given, else zeros, as do any
+/// further inputs. Every buffer is allocated and written when built, so no
+/// page is first touched inside a timed loop.
 template <typename Sample>
 struct ChannelBuffers {
-    ChannelBuffers(const StereoSignal& signal, int inputs, int outputs);
+    ChannelBuffers(const StereoSignal& signal, int inputs, int outputs,
+                   const StereoSignal* key = nullptr);
 
     std::size_t frames;
     std::vector<std::vector<Sample>> in;

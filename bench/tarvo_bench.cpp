@@ -7,9 +7,12 @@
 //                            [--against NAME=TEXT,... | --against-program N]]...
 //   tarvo-bench --displays PATH NAME
 //   tarvo-bench --profile [--program N] [NAME=TEXT,...] [--runs N] [--seconds S]
+//   tarvo-bench --fingerprint [--plugin PATH]
 //
 // --profile runs one Tarvo setup on the signal and prints its times only;
 // under valgrind --tool=callgrind it gives repeatable instruction counts.
+// --fingerprint prints a hash of the output at many settings: equal lists
+// from two builds mean bit-identical output (see OutputFingerprint.h).
 //
 // Every plug-in is loaded through its exported entry (vsthost), started at
 // 44100 Hz with blocks of 512, set up by parameter name and display text,
@@ -38,6 +41,7 @@
 
 #include "BenchPlugin.h"
 #include "BenchSignal.h"
+#include "OutputFingerprint.h"
 #include "filters/HalfbandFir.h"
 
 using namespace tarvo;
@@ -65,6 +69,7 @@ struct Options {
     double silenceSeconds = 60.0;
     double tailSeconds = 10.0;
     std::vector<Peer> peers;
+    bool fingerprint = false;
     bool profile = false;  ///< one Tarvo setup only, for a profiler
     int profileProgram = 0;
     std::vector<Setting> profileSettings;
@@ -78,7 +83,8 @@ int usage() {
                  "                      [--against NAME=TEXT,... | --against-program N]]...\n"
                  "       tarvo-bench --displays PATH NAME\n"
                  "       tarvo-bench --profile [--program N] [NAME=TEXT,...] [--runs N] "
-                 "[--seconds S]\n");
+                 "[--seconds S]\n"
+                 "       tarvo-bench --fingerprint [--plugin PATH]\n");
     return 2;
 }
 
@@ -580,6 +586,8 @@ int main(int argc, char** argv) {
                 options.profile = true;
                 if (i + 1 < argc && argv[i + 1][0] != '-')
                     options.profileSettings = parseSettings(argv[++i]);
+            } else if (arg == "--fingerprint") {
+                options.fingerprint = true;
             } else if (arg == "--program") {
                 options.profileProgram = std::atoi(value().c_str());
             } else if (arg == "--displays") {
@@ -600,6 +608,7 @@ int main(int argc, char** argv) {
             options.silenceSeconds = 10.0;
             options.tailSeconds = 4.0;
         }
+        if (options.fingerprint) return printFingerprints(options.plugin);
         if (options.profile) {
             if (!runsGiven) options.runs = 1;
             if (!secondsGiven) options.seconds = 2.0;
