@@ -10,10 +10,10 @@ void EnvelopeFollower::applyDesign(const EnvelopeDesign& design) noexcept {
     for (int k = 0; k < 8; ++k) softCurve[k] = design.softCurve[k];
 }
 
-void EnvelopeFollower::reset(double outputRest) noexcept {
+void EnvelopeFollower::reset(double rest) noexcept {
     inputFilter.reset();
-    envelope = 0.0;
-    outputFilter.x1 = outputFilter.x2 = outputFilter.y1 = outputFilter.y2 = outputRest;
+    envelope = rest;
+    outputFilter.x1 = outputFilter.x2 = outputFilter.y1 = outputFilter.y2 = rest;
 }
 
 EnvelopeFollower makeLevelDetector() {

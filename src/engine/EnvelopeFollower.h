@@ -61,9 +61,13 @@ struct EnvelopeFollower {
     /// Takes a new design: coefficients only; envelope and histories carry on.
     void applyDesign(const EnvelopeDesign& design) noexcept;
 
-    /// Input-filter history and envelope to 0, output-filter history
-    /// (x1, x2, y1, y2) to outputRest (1.0 for the gain smoother).
-    void reset(double outputRest) noexcept;
+    /// Input-filter history to 0; envelope and output-filter history
+    /// (x1, x2, y1, y2) to the follower's resting value: 0 for the level
+    /// detector, 1.0 for the gain smoother, whose input rests at 2 - g = 1.
+    /// With the envelope at rest too, the smoother's output stays at 1 until
+    /// the static gain moves (an envelope starting at 0 would pull the output
+    /// down and so lift the applied gain 2 - s towards 2 after every reset).
+    void reset(double rest) noexcept;
 };
 
 /// The level detector as built: input low-pass at 0.125, 1 ms attack and
@@ -71,7 +75,7 @@ struct EnvelopeFollower {
 EnvelopeFollower makeLevelDetector();
 
 /// The gain smoother as built: 10 ms attack and 50 ms release at 176400 Hz,
-/// envelope 0, output-filter history at its resting value 1.0 (gain 1).
+/// envelope and output-filter history at their resting value 1.0 (gain 1).
 EnvelopeFollower makeGainSmoother();
 
 }  // namespace tarvo

@@ -139,7 +139,7 @@ TEST(EnvelopeFollower, RedesignKeepsStateResetSetsRestValue) {
     EXPECT_EQ(f.releaseCoefficient, d.releaseCoefficient);
 
     f.reset(1.0);
-    EXPECT_EQ(f.envelope, 0.0);
+    EXPECT_EQ(f.envelope, 1.0);
     EXPECT_EQ(f.inputFilter.x1, 0.0);
     EXPECT_EQ(f.inputFilter.y2, 0.0);
     EXPECT_EQ(f.outputFilter.x1, 1.0);
@@ -147,6 +147,16 @@ TEST(EnvelopeFollower, RedesignKeepsStateResetSetsRestValue) {
     EXPECT_EQ(f.outputFilter.y1, 1.0);
     EXPECT_EQ(f.outputFilter.y2, 1.0);
     EXPECT_EQ(f.outputFilter.b0, d.outputFilter.b0);  // coefficients stay
+}
+
+TEST(EnvelopeFollower, GainSmootherAtRestStaysAtUnityGain) {
+    // The static gain 1 reaches the smoother as 2 - g = 1; from its resting
+    // state the output must not move, or the applied gain 2 - s would swell.
+    EnvelopeFollower g = makeGainSmoother();
+    for (int n = 0; n < 5000; ++n) ASSERT_NEAR(g.process(1.0), 1.0, 1e-9) << n;
+    g.process(1.3);
+    g.reset(1.0);
+    for (int n = 0; n < 5000; ++n) ASSERT_NEAR(g.process(1.0), 1.0, 1e-9) << n;
 }
 
 TEST(EnvelopeFollower, ConstructionValues) {
@@ -163,7 +173,7 @@ TEST(EnvelopeFollower, ConstructionValues) {
     const EnvelopeDesign sd = designEnvelope(false, 1.0 / 1764.0, 1.0 / 8820.0, 0.125);
     EXPECT_DOUBLE_EQ(smoother.attackCoefficient, sd.attackCoefficient);
     EXPECT_DOUBLE_EQ(smoother.releaseCoefficient, sd.releaseCoefficient);
-    EXPECT_EQ(smoother.envelope, 0.0);
+    EXPECT_EQ(smoother.envelope, 1.0);
     EXPECT_EQ(smoother.outputFilter.x1, 1.0);
     EXPECT_EQ(smoother.outputFilter.y2, 1.0);
     EXPECT_EQ(smoother.inputFilter.x1, 0.0);
