@@ -155,6 +155,29 @@ TEST(HostileInput, LimiterStillLimitsAfterInfiniteInputAndResume) {
     }
 }
 
+// Known fault, disabled until mended: the plug-in refuses rates that are not
+// positive or above 4 MHz, but takes any positive rate below that, and below
+// about 70 Hz the side-chain, detector and scoop designs (frequencies fixed in
+// Hz) pass the Nyquist frequency and the output turns to NaN within a block.
+TEST(HostileInput, DISABLED_SubAudioSampleRatesAreRefusedOrStayFinite) {
+    for (float rate : {60.0f, 30.0f, 10.0f, 1.0f, 0.1f, 1e-20f, std::numeric_limits<float>::min()}) {
+        for (const Oversampling& oversampling : allOversamplings()) {
+            auto plugin = startedInstance(rate, 256);
+            selectOversampling(*plugin, oversampling);
+            AudioBuffers<float> buffers(256);
+            std::mt19937 random(16);
+            OutputCheck check;
+            for (int block = 0; block < 10; ++block) {
+                buffers.fillNoise(random, 1.0, 256);
+                process(*plugin, buffers, 256);
+                check.add(buffers, 256, "rate " + std::to_string(rate));
+            }
+            EXPECT_EQ(check.nonFinite, 0) << "factor option " << oversampling.upsamplingOption
+                                          << (oversampling.hq ? " HQ: " : " Fast: ") << check.summary();
+        }
+    }
+}
+
 TEST(HostileInput, MissingSideChainChannelsAreHarmless) {
     for (bool external : {false, true}) {
         auto plugin = startedInstance(44100.0f, 256);

@@ -1,0 +1,69 @@
+#!/usr/bin/env bash
+# Sanitizer runs of Tarvo's tests:
+#   1. the whole project built with AddressSanitizer and UndefinedBehavior-
+#      Sanitizer (build-asan), every test run with ctest;
+#   2. the plug-in and the conformance suite built with ThreadSanitizer
+#      (build-tsan), the threading tests run (ctest -R Threading).
+# Any sanitizer report stops the program that made it and fails the script
+# (-fno-sanitize-recover=all, halt_on_error=1). Takes no arguments; exits
+# non-zero on any failure.
+#
+#   tools/ci/sanitizers.sh          the two runs (ASAN_BUILD_DIR, TSAN_BUILD_DIR
+#                                   and JOBS may be set; defaults build-asan,
+#                                   build-tsan, 2)
+#   tools/ci/sanitizers.sh deps     only installs the packages it needs
+set -euo pipefail
+
+cd "$(dirname "$0")/../.."
+asan_dir=${ASAN_BUILD_DIR:-build-asan}
+tsan_dir=${TSAN_BUILD_DIR:-build-tsan}
+jobs=${JOBS:-2}
+
+# Packages, installed only when asked: GCC's sanitizer runtimes come with
+# g++ on Debian 12 (libasan8, libubsan1, libtsan2).
+deps() {
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get install -y g++ cmake libgtest-dev
+}
+
+# The sanitizers want frame pointers for their stacks and must not let an
+# error pass: every check aborts.
+common_flags="-fno-omit-frame-pointer -fno-sanitize-recover=all -g"
+
+asan_ubsan() {
+  local flags="-fsanitize=address,undefined $common_flags"
+  cmake -S . -B "$asan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=address,undefined" \
+    -DCMAKE_MODULE_LINKER_FLAGS="-fsanitize=address,undefined" \
+    -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=address,undefined"
+  cmake --build "$asan_dir" -j "$jobs"
+  ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1:strict_string_checks=1:detect_stack_use_after_return=1 \
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    ctest --test-dir "$asan_dir" --output-on-failure -j "$jobs"
+}
+
+tsan_threading() {
+  local flags="-fsanitize=thread $common_flags"
+  cmake -S . -B "$tsan_dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_FLAGS="$flags" \
+    -DCMAKE_EXE_LINKER_FLAGS="-fsanitize=thread" \
+    -DCMAKE_MODULE_LINKER_FLAGS="-fsanitize=thread" \
+    -DCMAKE_SHARED_LINKER_FLAGS="-fsanitize=thread"
+  cmake --build "$tsan_dir" -j "$jobs" --target tarvo_plugin conformance_tests
+  TSAN_OPTIONS=halt_on_error=1:abort_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir "$tsan_dir" --output-on-failure -R Threading --no-tests=error
+}
+
+main() {
+  echo "==== AddressSanitizer + UndefinedBehaviorSanitizer: every test"
+  asan_ubsan
+  echo "==== ThreadSanitizer: the threading tests"
+  tsan_threading
+}
+
+case "${1:-}" in
+  deps) deps ;;
+  "") main ;;
+  *) echo "usage: $0 [deps]" >&2; exit 2 ;;
+esac
