@@ -93,12 +93,9 @@ public:
     /// Largest entry of the window, by a full scan. Entries are magnitudes, so
     /// the scan starts from 0.0; a NaN entry is passed over and cannot stick in
     /// the cache.
-    double windowMax() const noexcept {
-        double m = 0.0;
-        for (std::uint32_t i = 0; i < windowLength_; ++i)
-            if (window_[i] > m) m = window_[i];
-        return m;
-    }
+    /// Out of line, since a scan is rare and the step stays small; it runs
+    /// as four independent running maxima rather than one serial chain.
+    double windowMax() const noexcept;
 
     /// Clears the three filter histories and hold; the window, its position
     /// and the cached maximum stay.
