@@ -262,15 +262,25 @@ Stats measure(Runner& runner, int runs) {
     return summarize(values);
 }
 
-/// A and B in turns after one warm-up run each.
-std::pair<Stats, Stats> measurePair(Runner& a, Runner& b, int runs) {
-    a.run();
-    b.run();
+/// A and B in turns. Every round builds both instances afresh, in the order
+/// A B in even rounds and B A in odd ones, warms each up with one run and
+/// times one run of each in the same order: where an instance lands in memory
+/// moves its time by a few per cent, and this spreads that over both sides.
+std::pair<Stats, Stats> measurePair(const std::function<std::unique_ptr<Runner>()>& makeA,
+                                    const std::function<std::unique_ptr<Runner>()>& makeB,
+                                    int runs) {
     std::vector<double> va;
     std::vector<double> vb;
     for (int r = 0; r < runs; ++r) {
-        va.push_back(a.run());
-        vb.push_back(b.run());
+        const bool aFirst = r % 2 == 0;
+        std::unique_ptr<Runner> first = aFirst ? makeA() : makeB();
+        std::unique_ptr<Runner> second = aFirst ? makeB() : makeA();
+        first->run();
+        second->run();
+        const double t1 = first->run();
+        const double t2 = second->run();
+        va.push_back(aFirst ? t1 : t2);
+        vb.push_back(aFirst ? t2 : t1);
     }
     return {summarize(va), summarize(vb)};
 }
@@ -509,10 +519,15 @@ int runBenchmarks(const Options& options, const std::string& commandLine) {
     for (const Peer& peer : options.peers) {
         try {
             vsthost::VstLibrary library(peer.path);
-            Runner a(tarvo, peer.againstProgram, peer.againstSettings, Precision::single,
-                     SignalKind::music, options);
-            Runner b(library, 0, peer.settings, Precision::single, SignalKind::music, options);
-            const auto [sa, sb] = measurePair(a, b, runs);
+            const auto makeTarvo = [&] {
+                return std::make_unique<Runner>(tarvo, peer.againstProgram, peer.againstSettings,
+                                                Precision::single, SignalKind::music, options);
+            };
+            const auto makePeer = [&] {
+                return std::make_unique<Runner>(library, 0, peer.settings, Precision::single,
+                                                SignalKind::music, options);
+            };
+            const auto [sa, sb] = measurePair(makeTarvo, makePeer, runs);
             const double ratio = sa.median / sb.median;
             std::printf("| %s | %.1f | %.1f | %.1f | %s | %.1f | %.1f | %.1f | %.2f |\n",
                         peer.againstLabel.c_str(), sa.median, sa.min, sa.max, peer.label.c_str(),
