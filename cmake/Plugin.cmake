@@ -16,12 +16,19 @@ if(WIN32)
   target_sources(tarvo_plugin PRIVATE ${CMAKE_CURRENT_SOURCE_DIR}/cmake/Tarvo.def)
   target_link_options(tarvo_plugin PRIVATE -static-libgcc -static-libstdc++ -static)
 else()
+  # Sanitizer builds switch the static runtime off: a C++ runtime linked into
+  # the plug-in keeps its own allocations (its exception emergency pool) that
+  # a sanitizer reports as leaked when the host unloads the library, and it
+  # hides operator new and delete from the sanitizer.
+  option(TARVO_STATIC_RUNTIME "Link libgcc and libstdc++ statically into the plug-in" ON)
   set(TARVO_VERSION_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/cmake/Tarvo.map)
+  if(TARVO_STATIC_RUNTIME)
+    target_link_options(tarvo_plugin PRIVATE
+      -static-libgcc -static-libstdc++ -Wl,--exclude-libs,ALL)
+  endif()
   # -z defs: an unresolved symbol fails this link rather than a host's scan.
   target_link_options(tarvo_plugin PRIVATE
-    -static-libgcc -static-libstdc++
     -Wl,--version-script=${TARVO_VERSION_SCRIPT}
-    -Wl,--exclude-libs,ALL
     -Wl,-z,defs
     -Wl,--as-needed)
   set_property(TARGET tarvo_plugin APPEND PROPERTY LINK_DEPENDS ${TARVO_VERSION_SCRIPT})
