@@ -62,8 +62,11 @@ TEST(Threading, InstancesOnSeparateThreadsAreIndependent) {
 
 // One thread sets every parameter 500 times while the audio thread processes
 // 500 blocks of 32 frames and makes random parameter changes of its own.
-TEST(Threading, ParameterThreadWhileAudioRuns) {
+void parameterThreadWhileAudioRuns(bool suspended) {
     auto plugin = startedInstance(44100.0f, 32);
+    // A host that processes a suspended instance: parameter changes then
+    // configure the engine on the control thread, beside the audio thread.
+    if (suspended) plugin->suspend();
     std::atomic<bool> started{false};
     std::atomic<int> rounds{0};
 
@@ -118,6 +121,18 @@ TEST(Threading, ParameterThreadWhileAudioRuns) {
         after.add(floats, 32, "after, block " + std::to_string(block));
     }
     EXPECT_TRUE(after.clean()) << after.summary();
+}
+
+TEST(Threading, ParameterThreadWhileAudioRuns) { parameterThreadWhileAudioRuns(false); }
+
+// Known fault, disabled until mended (ThreadSanitizer reports it): while
+// suspended, setParameter on the control thread reads the record's
+// initialDelay to decide whether to announce a new latency, while the
+// processing call's configuration pass on the audio thread writes it (an
+// oversampling change sets the rate again, which stores the latency), with
+// neither an atomic access nor a lock between them.
+TEST(Threading, DISABLED_ParameterThreadWhileASuspendedInstanceProcesses) {
+    parameterThreadWhileAudioRuns(true);
 }
 
 }  // namespace
