@@ -12,7 +12,9 @@
 //           bit-identical (a different summation order, which the halfband
 //           stage allows) and so a behaviour change for the filters owner.
 //
-// Only the benchmarks live here; HalfbandFir stays the production code.
+// Measured in the plug-in as well (BENCHMARKS.md, Profile): neither pays
+// off enough there. Only the benchmarks live here; HalfbandFir stays the
+// production code.
 
 #include <benchmark/benchmark.h>
 
