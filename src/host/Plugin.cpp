@@ -92,10 +92,7 @@ void plugin::announceLatency() {
 
 // --- Parameters and programs --------------------------------------------------
 
-void plugin::setParameter(VstInt32 index, float value) {
-    params_.setParameter(index, value);
-    if (!params_.isActive()) announceLatency();
-}
+void plugin::setParameter(VstInt32 index, float value) { params_.setParameter(index, value); }
 
 float plugin::getParameter(VstInt32 index) { return params_.getParameter(index); }
 
@@ -114,7 +111,6 @@ void plugin::getParameterLabel(VstInt32 index, char* label) {
 void plugin::setProgram(VstInt32 program) {
     params_.setProgram(program);
     curProgram = params_.getProgram();
-    if (!params_.isActive()) announceLatency();
 }
 
 void plugin::setProgramName(char* name) { params_.setProgramName(name); }
@@ -157,6 +153,8 @@ void plugin::Link::setInitialDelay(std::int32_t samples) {
 }
 
 float plugin::Link::sampleRate() const { return owner_.sampleRate; }
+
+void plugin::Link::configuredOutsideProcessing() { owner_.announceLatency(); }
 
 void plugin::Link::storeSampleRate(float rate) {
     if (!(owner_.sampleRate == rate)) owner_.sampleRate = rate;

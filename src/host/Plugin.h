@@ -79,6 +79,7 @@ private:
         void setInitialDelay(std::int32_t samples) override;
         float sampleRate() const override;
         void storeSampleRate(float rate) override;
+        void configuredOutsideProcessing() override;
 
     private:
         plugin& owner_;
@@ -87,7 +88,8 @@ private:
     template <typename Sample>
     void processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept;
     /// Sends ioChanged when the record's delay differs from the one the host
-    /// was last told. Control threads only.
+    /// was last told. Control threads only, with the engine held or no block
+    /// running (resume), so the delay is not being written meanwhile.
     void announceLatency();
 
     StereoProcessor engine_;

@@ -20,6 +20,10 @@ public:
     virtual float sampleRate() const = 0;
     /// Stores a new host sample rate on the host side.
     virtual void storeSampleRate(float rate) = 0;
+    /// The configuration pass has just run on a control thread (the instance
+    /// is suspended) and still holds the engine, so no processing call can be
+    /// writing the latency meanwhile: the moment to tell the host of a change.
+    virtual void configuredOutsideProcessing() = 0;
 };
 
 }  // namespace tarvo

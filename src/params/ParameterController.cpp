@@ -163,10 +163,11 @@ bool ParameterController::getProgramNameIndexed(std::int32_t /*category*/, std::
 // --- Block driver side ------------------------------------------------------
 
 void ParameterController::setSampleRate(float rate) {
-    // A rate that is not finite, not above 0 or above 4 MHz would poison every
-    // filter design or size a limiter window that cannot be allocated: keep
-    // the rate held so far.
-    if (!(rate > 0.0f) || !(rate <= kMaximumSampleRate)) return;
+    // A rate that is not finite, below 1 kHz or above 4 MHz would poison the
+    // filter designs (their corners are fixed in Hz and pass the Nyquist
+    // frequency at sub-audio rates) or size a limiter window that cannot be
+    // allocated: keep the rate held so far.
+    if (!(rate >= kMinimumSampleRate) || !(rate <= kMaximumSampleRate)) return;
     const double engineRate = rate;
     engineSampleRate_.store(engineRate, std::memory_order_relaxed);
     const double previous = host_.sampleRate();
@@ -215,6 +216,7 @@ void ParameterController::configureWhenIdle() {
         ~Release() { owner.releaseEngine(); }
     } release{*this};
     configureEngine();
+    host_.configuredOutsideProcessing();
 }
 
 void ParameterController::configureEngine() {

@@ -110,7 +110,8 @@ public:
     }
 
     static constexpr std::int32_t kProcessLevelOffline = 4;
-    /// Highest host sample rate accepted, in Hz.
+    /// Host sample rates accepted, in Hz; others are ignored.
+    static constexpr float kMinimumSampleRate = 1000.0f;
     static constexpr float kMaximumSampleRate = 4.0e6f;
 
 private:

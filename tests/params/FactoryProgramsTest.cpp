@@ -259,7 +259,7 @@ TEST(FactoryPrograms, UnusableRatesAreIgnored) {
     ControllerRig rig;
     rig.controller.setSampleRate(96000.0f);
     rig.settle();
-    for (float rate : {std::nanf(""), 0.0f, -44100.0f, INFINITY, 4.1e6f}) {
+    for (float rate : {std::nanf(""), 0.0f, -44100.0f, 999.0f, INFINITY, 4.1e6f}) {
         rig.controller.setSampleRate(rate);
         EXPECT_FALSE(rig.controller.descriptor(param::Upsampling).changed()) << rate;
         EXPECT_FALSE(rig.controller.descriptor(param::Attack).changed()) << rate;

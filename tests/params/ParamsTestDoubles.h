@@ -46,6 +46,8 @@ public:
     }
     float sampleRate() const override { return rate; }
     void storeSampleRate(float r) override { rate = r; }
+    void configuredOutsideProcessing() override { ++passesOutsideProcessing; }
+    int passesOutsideProcessing = 0;
 };
 
 /// Records every call in order and keeps the channel mode like the engine.
