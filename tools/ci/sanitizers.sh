@@ -43,11 +43,11 @@ asan_ubsan() {
   ASAN_OPTIONS=$asan ctest --test-dir "$asan_dir" --output-on-failure -j "$jobs" -E ForeignPlugin
   # Third-party plug-ins that some tools' tests load leak what their static
   # initialisers allocate when they are unloaded; only those tests run with
-  # that one suppression.
+  # that one suppression (full stacks, so the loader's frames are seen).
   local suppressions
   suppressions=$(mktemp)
   printf 'leak:_dl_init\n' > "$suppressions"
-  ASAN_OPTIONS=$asan LSAN_OPTIONS=suppressions=$suppressions \
+  ASAN_OPTIONS=$asan:fast_unwind_on_malloc=0 LSAN_OPTIONS=suppressions=$suppressions \
     ctest --test-dir "$asan_dir" --output-on-failure -j "$jobs" -R ForeignPlugin --no-tests=ignore
   rm -f "$suppressions"
 }
