@@ -11,7 +11,8 @@
 #   FUZZ_SECONDS=3600 tools/ci/fuzz.sh    a longer run (one hour)
 #   tools/ci/fuzz.sh deps                 only installs the packages it needs
 #
-# To replay one input: build-fuzz/tests/fuzz/tarvo_fuzz build-fuzz/artifacts/crash-...
+# To replay one input, with every host call printed:
+#   TARVO_FUZZ_TRACE=1 build-fuzz/tests/fuzz/tarvo_fuzz build-fuzz/artifacts/crash-...
 set -euo pipefail
 
 cd "$(dirname "$0")/../.."
@@ -40,12 +41,24 @@ run() {
   mkdir -p "$build_dir/corpus" "$build_dir/artifacts"
   local symbolizer
   symbolizer=$(command -v llvm-symbolizer-14 || command -v llvm-symbolizer || true)
+  # libFuzzer reports every new input; the whole log stays in the build
+  # directory and its end, with any finding and its stack, is shown.
+  local log="$build_dir/fuzz.log" status=0
+  echo "fuzzing for $seconds s (log: $log)"
   ASAN_OPTIONS=halt_on_error=1:abort_on_error=1:detect_leaks=1${symbolizer:+:external_symbolizer_path=$symbolizer} \
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
     "$build_dir/tests/fuzz/tarvo_fuzz" \
       -max_total_time="$seconds" -timeout=30 -rss_limit_mb=4096 -max_len=8192 \
       -print_final_stats=1 -artifact_prefix="$build_dir/artifacts/" \
-      "$build_dir/corpus" tests/fuzz/corpus
+      "$build_dir/corpus" tests/fuzz/corpus > "$log" 2>&1 || status=$?
+  if [ "$status" -ne 0 ]; then
+    tail -n 150 "$log"
+    echo "fuzz: FINDING (exit $status); the input is in $build_dir/artifacts/;" \
+         "replay it with TARVO_FUZZ_TRACE=1 $build_dir/tests/fuzz/tarvo_fuzz <file>"
+    return "$status"
+  fi
+  grep -E '^(Done|stat::)' "$log"
+  echo "fuzz: no finding"
 }
 
 main() {
