@@ -69,7 +69,6 @@ constexpr int kMaxFrames = 2048;
 constexpr std::size_t kBufferBytes = 4096;
 /// Samples beyond this magnitude (or not finite) may legitimately overflow.
 constexpr double kModerate = 1.0e6;
-/// Sample rates below this leave the finite-output check off (see above).
 
 float specialFloat(FuzzedDataProvider& in) {
     static const float values[] = {0.0f,
