@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <thread>
@@ -133,6 +134,43 @@ TEST(Threading, ParameterThreadWhileAudioRuns) { parameterThreadWhileAudioRuns(f
 TEST(Threading, ParameterThreadWhileASuspendedInstanceProcesses) {
     parameterThreadWhileAudioRuns(true);
 }
+
+// A host's control thread switching programs, renaming them and reading the
+// generic window's texts while the audio thread processes (also a suspended
+// instance, whose program changes configure the engine on the control thread).
+void programChangesWhileAudioRuns(bool suspended) {
+    auto plugin = startedInstance(48000.0f, 64);
+    if (suspended) plugin->suspend();
+    std::atomic<bool> started{false};
+    std::thread control([&] {
+        while (!started.load()) std::this_thread::yield();
+        std::mt19937 random(93);
+        std::uniform_int_distribution<int> anyProgram(0, kPrograms - 1);
+        char text[64];
+        for (int round = 0; round < 300; ++round) {
+            plugin->dispatch(effSetProgram, 0, anyProgram(random));
+            std::snprintf(text, sizeof text, "take %d", round);
+            plugin->dispatch(effSetProgramName, 0, 0, text);
+            plugin->dispatch(effGetProgramName, 0, 0, text);
+            for (int p = 0; p < kParams; ++p) plugin->dispatch(effGetParamDisplay, p, 0, text);
+        }
+    });
+    AudioBuffers<double> buffers(64);
+    std::mt19937 random(94);
+    OutputCheck check;
+    started.store(true);
+    for (int block = 0; block < 600; ++block) {
+        buffers.fillNoise(random, 1.0, 64);
+        process(*plugin, buffers, 64);
+        check.add(buffers, 64, "block " + std::to_string(block));
+    }
+    control.join();
+    EXPECT_TRUE(check.clean()) << check.summary();
+}
+
+TEST(Threading, ProgramChangesWhileAudioRuns) { programChangesWhileAudioRuns(false); }
+
+TEST(Threading, ProgramChangesWhileASuspendedInstanceProcesses) { programChangesWhileAudioRuns(true); }
 
 }  // namespace
 }  // namespace tarvo::conformance
