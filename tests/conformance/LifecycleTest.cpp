@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <dlfcn.h>
 #include <memory>
 #include <string>
 
+#include "conformance/AllocationCounter.h"
 #include "conformance/ConformanceHost.h"
 
 namespace tarvo::conformance {
@@ -125,6 +127,37 @@ TEST(Lifecycle, ProcessingWhileSuspendedStillProcesses) {
     }
     EXPECT_TRUE(check.clean()) << check.summary();
     EXPECT_GT(check.peak, 0.1);
+}
+
+// Hosts that scan, bridge or sandbox plug-ins load and unload the library many
+// times in one process: a cycle of loading, one instance and unloading must
+// leave nothing allocated behind (counted as allocations minus releases).
+// Known fault, disabled until mended: the C++ runtime linked into Tarvo.so
+// allocates its exception emergency pool (72704 bytes) when the library is
+// loaded and never frees it, so every load and unload keeps one allocation
+// (20 after 20 cycles). Linking with -z nodelete (the library stays mapped
+// after the last dlclose and is reused by the next dlopen) or a dynamic
+// runtime (TARVO_STATIC_RUNTIME=OFF) leaves none.
+TEST(Lifecycle, DISABLED_LoadingAndUnloadingTheLibraryLeavesNothingBehind) {
+    const std::string path = test::pluginPath();
+    if (void* loaded = dlopen(path.c_str(), RTLD_NOW | RTLD_NOLOAD)) {
+        dlclose(loaded);
+        GTEST_SKIP() << "the library is loaded already in this process (run this test on its own)";
+    }
+    auto cycle = [&] {
+        vsthost::VstLibrary library(path);
+        VstInstance plugin(library);
+        plugin.start(44100.0f, 64);
+        AudioBuffers<float> buffers(64);
+        buffers.fill(0.25, 64);
+        process(plugin, buffers, 64);
+    };
+    for (int warm = 0; warm < 3; ++warm) cycle();  // the loader's own first-time allocations
+    AllocationScope scope;
+    for (int n = 0; n < 20; ++n) cycle();
+    const auto kept = static_cast<std::int64_t>(scope.allocations()) - static_cast<std::int64_t>(scope.releases());
+    EXPECT_LE(kept, 0) << kept << " allocations not released after 20 load-unload cycles ("
+                       << allocationCountingMethod() << ")";
 }
 
 }  // namespace
