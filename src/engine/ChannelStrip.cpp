@@ -9,7 +9,7 @@ namespace tarvo {
 ChannelStrip::ChannelStrip()
     : levelDetector(makeLevelDetector()), gainSmoother(makeGainSmoother()) {}
 
-bool ChannelStrip::detect(double x, FrameBuffer& buffer) noexcept {
+bool ChannelStrip::gate(double x) noexcept {
     // A NaN key compares unequal to 0.0 and so counts as signal.
     if (active) {
         if (x == 0.0) {
@@ -21,12 +21,23 @@ bool ChannelStrip::detect(double x, FrameBuffer& buffer) noexcept {
         active = true;
         silenceCounter = 0;
     }
-    if (!active) {
-        limiterDetector.feedZero();
-        buffer.clear();
+    return active;
+}
+
+void ChannelStrip::idle(FrameBuffer& buffer) noexcept {
+    limiterDetector.feedZero();
+    buffer.clear();
+}
+
+bool ChannelStrip::detect(double x, FrameBuffer& buffer) noexcept {
+    return detectAfterGate(gate(x), x, buffer);
+}
+
+bool ChannelStrip::detectAfterGate(bool open, double x, FrameBuffer& buffer) noexcept {
+    if (!open) {
+        idle(buffer);
         return false;
     }
-
     double* audio = buffer.rows[FrameBuffer::audio];
     upsampler.process(inputGain * x, audio);
     if (bypass) return true;

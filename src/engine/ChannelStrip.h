@@ -39,11 +39,20 @@ struct FrameBuffer {
 struct ChannelStrip {
     ChannelStrip();
 
+    /// The silence gate alone: counts zero keys (x == 0.0) while active,
+    /// falls asleep after silenceHoldSamples of them, wakes on any other
+    /// key (NaN included). Returns whether the strip is active.
+    bool gate(double x) noexcept;
+    /// What an inactive strip does in a frame: its limiter detector idles
+    /// one step and the buffer is cleared.
+    void idle(FrameBuffer& buffer) noexcept;
     /// Silence gate, then the key to the oversampled rate (row 0) and, unless
     /// bypassed, through the key filter and level detector (row 1).
     /// Returns whether the strip is active; an inactive strip clears the
     /// whole buffer and only idles its limiter detector.
     bool detect(double x, FrameBuffer& buffer) noexcept;
+    /// detect after gate(x) has been asked and answered `open`.
+    bool detectAfterGate(bool open, double x, FrameBuffer& buffer) noexcept;
     /// Rows 2, 3 and 4 from rows 0 (audio) and 1 (levels).
     void compress(FrameBuffer& buffer) noexcept;
     /// Limiter gain, saturation and the "Pre" mix on row 2, then one output

@@ -91,8 +91,125 @@ void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left
     *outRight = activeB ? b.finish(buffers_[1]) : right;
 }
 
+#if TARVO_STRIP_PAIR
+void StereoProcessor::runPair(double& outA, double& outB, double keyA, double keyB,
+                              LevelLink link, bool externalAudio, double audioA,
+                              double audioB) noexcept {
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    FrameBuffer& bufferA = buffers_[0];
+    FrameBuffer& bufferB = buffers_[1];
+    a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
+    b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
+    detectPair(a, b, bufferA, bufferB, link);
+    if (externalAudio) {
+        audioUpsamplerLeft.process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
+        audioUpsamplerRight.process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
+    }
+    const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
+    compressPair(a, b, bufferA, bufferB, link, linkLimiter);
+    outA = a.downsampler.process(bufferA.rows[FrameBuffer::processed]);
+    outB = b.downsampler.process(bufferB.rows[FrameBuffer::processed]);
+}
+#endif
+
+bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left, double right,
+                                  double keyLeft, double keyRight, bool external) noexcept {
+#if !TARVO_STRIP_PAIR
+    (void)outLeft, (void)outRight, (void)left, (void)right, (void)keyLeft, (void)keyRight;
+    (void)external;
+    return false;
+#else
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    if (!stripPairing_ || a.bypass) return false;
+    FrameBuffer& bufferA = buffers_[0];
+    FrameBuffer& bufferB = buffers_[1];
+
+    switch (mode_) {
+        case stereo: {
+            const double kA = external ? keyLeft : left;
+            const double kB = external ? keyRight : right;
+            const bool activeA = a.gate(kA);
+            const bool activeB = b.gate(kB);
+            if (activeA && activeB) {
+                runPair(*outLeft, *outRight, kA, kB, LevelLink::average, external, left, right);
+                return true;
+            }
+            a.detectAfterGate(activeA, kA, bufferA);
+            b.detectAfterGate(activeB, kB, bufferB);
+            stereoFrame(outLeft, outRight, left, right, activeA, activeB, external);
+            return true;
+        }
+        case midSide: {
+            // Keyed by the main signal also with an external key.
+            const double m = (left + right) * 0.5;
+            const double s = (left - right) * 0.5;
+            const bool activeA = a.gate(m);
+            const bool activeB = b.gate(s);
+            if (activeA && activeB) {
+                double mid = 0.0;
+                double side = 0.0;
+                runPair(mid, side, m, s, LevelLink::maximum, external, m, s);
+                *outLeft = a.softClipper.shape(mid + side);
+                *outRight = b.softClipper.shape(mid - side);
+                return true;
+            }
+            a.detectAfterGate(activeA, m, bufferA);
+            b.detectAfterGate(activeB, s, bufferB);
+            midSideFrame(outLeft, outRight, m, s, activeA, activeB, external);
+            return true;
+        }
+        case dualMono: {
+            const double kA = external ? keyLeft : left;
+            const double kB = external ? keyRight : right;
+            const bool activeA = a.gate(kA);
+            const bool activeB = b.gate(kB);
+            if (activeA && activeB) {
+                runPair(*outLeft, *outRight, kA, kB, LevelLink::none, external, left, right);
+                return true;
+            }
+            a.detectAfterGate(activeA, kA, bufferA);
+            b.detectAfterGate(activeB, kB, bufferB);
+            if (!external) {
+                // Each strip on its own; an inactive one passes its input.
+                if (activeA) {
+                    a.compress(bufferA);
+                    *outLeft = a.finish(bufferA);
+                } else {
+                    *outLeft = left;
+                }
+                if (activeB) {
+                    b.compress(bufferB);
+                    *outRight = b.finish(bufferB);
+                } else {
+                    *outRight = right;
+                }
+                return true;
+            }
+            if (!activeA && !activeB) {
+                *outLeft = left;
+                *outRight = right;
+                return true;
+            }
+            // Both strips run, also the inactive one.
+            audioUpsamplerLeft.process(a.inputGain * left, bufferA.rows[FrameBuffer::audio]);
+            audioUpsamplerRight.process(b.inputGain * right, bufferB.rows[FrameBuffer::audio]);
+            a.compress(bufferA);
+            *outLeft = a.finish(bufferA);
+            b.compress(bufferB);
+            *outRight = b.finish(bufferB);
+            return true;
+        }
+        default:
+            return false;
+    }
+#endif
+}
+
 void StereoProcessor::processFrame(double* outLeft, double* outRight, double left,
                                    double right) noexcept {
+    if (pairedFrame(outLeft, outRight, left, right, left, right, false)) return;
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
@@ -161,6 +278,7 @@ void StereoProcessor::processFrame(double* outLeft, double* outRight, double lef
 void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, double left,
                                            double right, double keyLeft,
                                            double keyRight) noexcept {
+    if (pairedFrame(outLeft, outRight, left, right, keyLeft, keyRight, true)) return;
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];

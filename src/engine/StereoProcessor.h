@@ -2,6 +2,7 @@
 
 #include "engine/ChannelStrip.h"
 #include "engine/EngineControl.h"
+#include "engine/StripPair.h"
 #include "filters/Upsampler.h"
 
 namespace tarvo {
@@ -31,6 +32,14 @@ public:
     /// Side-chain input as the key (except in "M/S", keyed by the main input).
     void processFrameExternal(double* outLeft, double* outRight, double left, double right,
                               double keyLeft, double keyRight) noexcept;
+
+    /// Whether frames in which both strips are active and not bypassed run
+    /// the strips side by side (detectPair, compressPair) in "Stereo",
+    /// "M/S" and "2 Mono" where the processor supports it (on by default).
+    /// Off, every frame runs the strips one after the other. The output is
+    /// the same to the bit either way; the switch lets tests compare them.
+    void setStripPairing(bool enabled) noexcept { stripPairing_ = enabled; }
+    bool stripPairing() const noexcept { return stripPairing_; }
 
     /// Engine reset: both strips, then both audio upsamplers.
     void reset() noexcept;
@@ -84,12 +93,26 @@ private:
     void stereoFrame(double* outLeft, double* outRight, double left, double right, bool activeA,
                      bool activeB, bool externalAudio) noexcept;
 
+    /// The paired path of processFrame (external: processFrameExternal) for
+    /// "Stereo", "M/S" and "2 Mono": both gates, then both strips side by
+    /// side when both are active, else the strips one after the other.
+    /// Returns false (and does nothing) for the other modes.
+    bool pairedFrame(double* outLeft, double* outRight, double left, double right,
+                     double keyLeft, double keyRight, bool external) noexcept;
+    /// Both strips active: keys to row 0, detectPair, the audio to row 0 when
+    /// it differs from the key, compressPair, both downsamplers.
+#if TARVO_STRIP_PAIR
+    void runPair(double& outA, double& outB, double keyA, double keyB, LevelLink link,
+                 bool externalAudio, double audioA, double audioB) noexcept;
+#endif
+
     ChannelStrip strips_[2];
     FrameBuffer buffers_[2];  ///< per-frame scratch of strip A and strip B
     int mode_ = stereo;
     bool saturationEnabled_ = true;
     bool hq_ = false;
     int noiseBits_ = 20;
+    bool stripPairing_ = true;
 };
 
 }  // namespace tarvo
