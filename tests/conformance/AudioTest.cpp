@@ -1,8 +1,9 @@
 // Audio at every sample rate a host may pick, common and odd, with every
 // block size from 0 frames up and runs of random sizes, in single and double
 // precision, at every oversampling factor "Fast" and "HQ": outputs finite and
-// free of subnormal values during and after loud noise; rate changes while
-// active; parameter changes every 32 samples; silence decaying to exact zero.
+// free of subnormal values during and after loud noise; parameter changes
+// every 32 samples; silence decaying to exact zero. (Rate changes while the
+// instance runs are in LifecycleTest.)
 
 #include <gtest/gtest.h>
 
