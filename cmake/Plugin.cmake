@@ -23,8 +23,13 @@ else()
   option(TARVO_STATIC_RUNTIME "Link libgcc and libstdc++ statically into the plug-in" ON)
   set(TARVO_VERSION_SCRIPT ${CMAKE_CURRENT_SOURCE_DIR}/cmake/Tarvo.map)
   if(TARVO_STATIC_RUNTIME)
+    # -z nodelete: the runtime inside allocates its exception emergency pool
+    # when the library is loaded and never frees it; a host that scans or
+    # bridges plug-ins loads and unloads the library many times, so the
+    # library stays mapped after the last dlclose and the next dlopen reuses
+    # it instead of leaking a pool per cycle.
     target_link_options(tarvo_plugin PRIVATE
-      -static-libgcc -static-libstdc++ -Wl,--exclude-libs,ALL)
+      -static-libgcc -static-libstdc++ -Wl,--exclude-libs,ALL -Wl,-z,nodelete)
   endif()
   # -z defs: an unresolved symbol fails this link rather than a host's scan.
   target_link_options(tarvo_plugin PRIVATE
