@@ -35,6 +35,26 @@ public:
     /// One sub-sample with key value v.
     void process(double v, double& peakGain, double& averageGain) noexcept {
         const double a = std::fabs(v);
+        const double p = peakFilter_.process(pushMagnitude(a));
+        if (p > hold_) {
+            // Instant attack: the release filter behaves as if it had passed p.
+            releaseFilter_.x2 = releaseFilter_.x1;
+            releaseFilter_.x1 = p;
+            releaseFilter_.y2 = releaseFilter_.y1;
+            releaseFilter_.y1 = p;
+            hold_ = p;
+        } else {
+            hold_ = releaseFilter_.process(p);
+        }
+        peakGain = hold_ > limiterCeiling ? limiterCeiling / hold_ : 1.0;
+
+        const double w = averageFilter_.process(a) * 1.5707963267948966;
+        averageGain = w > limiterCeiling ? limiterCeiling / w : 1.0;
+    }
+
+    /// The window part of process: the magnitude a enters the window;
+    /// returns the window maximum, a included.
+    double pushMagnitude(double a) noexcept {
         const double old = window_[writePosition_];
         window_[writePosition_] = a;
         if (++writePosition_ == windowLength_) writePosition_ = 0;
@@ -54,22 +74,7 @@ public:
             runningMax_ = windowMax();
             maxValid_ = true;
         }
-
-        const double p = peakFilter_.process(runningMax_);
-        if (p > hold_) {
-            // Instant attack: the release filter behaves as if it had passed p.
-            releaseFilter_.x2 = releaseFilter_.x1;
-            releaseFilter_.x1 = p;
-            releaseFilter_.y2 = releaseFilter_.y1;
-            releaseFilter_.y1 = p;
-            hold_ = p;
-        } else {
-            hold_ = releaseFilter_.process(p);
-        }
-        peakGain = hold_ > limiterCeiling ? limiterCeiling / hold_ : 1.0;
-
-        const double w = averageFilter_.process(a) * 1.5707963267948966;
-        averageGain = w > limiterCeiling ? limiterCeiling / w : 1.0;
+        return runningMax_;
     }
 
     /// One idle sub-sample: a zero enters the window and the three filters
@@ -121,6 +126,14 @@ public:
     bool maxValid() const { return maxValid_; }
     /// The held, released peak.
     double hold() const { return hold_; }
+
+    /// The smoothing sections and the hold, for a caller that runs the
+    /// filter part of process itself (two detectors side by side) after
+    /// pushMagnitude.
+    Biquad& peakFilter() noexcept { return peakFilter_; }
+    Biquad& releaseFilter() noexcept { return releaseFilter_; }
+    Biquad& averageFilter() noexcept { return averageFilter_; }
+    void setHold(double hold) noexcept { hold_ = hold; }
 
 private:
     struct AlignedDelete {

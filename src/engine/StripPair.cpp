@@ -161,14 +161,14 @@ inline __m128d softClip(__m128d x, __m128d clipLevel) noexcept {
     return _mm_mul_pd(s, clipLevel);
 }
 
+/// Lane by lane: where mask is set, then; elsewhere otherwise.
+inline __m128d select(__m128d mask, __m128d then, __m128d otherwise) noexcept {
+    return _mm_or_pd(_mm_and_pd(mask, then), _mm_andnot_pd(mask, otherwise));
+}
+
 /// The static gain g for a level l, as ChannelStrip::compress computes it.
 inline double staticGain(const GainComputer& computer, bool unity, double l) noexcept {
     return (unity || l < computer.floorLevel) ? 1.0 : computer.curve(l) / l;
-}
-
-/// The limiter gain one strip applies: the smaller of its average and peak gain.
-inline double limitGain(double average, double peak) noexcept {
-    return average > peak ? peak : average;
 }
 
 /// Stands in for the scoops when they are off.
@@ -248,6 +248,20 @@ void compressLoop(ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameB
     LaneScoop scoopWet(Scoop ? a.scoopWet : kFlatScoop, Scoop ? b.scoopWet : kFlatScoop);
     LaneScoop scoopDry(Scoop ? a.scoopDry : kFlatScoop, Scoop ? b.scoopDry : kFlatScoop);
 
+    // Two passes over the frame, as compress and finish: the gain
+    // smoother's and limiters' recursions first, then the per-sub-sample
+    // shaping, which the processor can overlap with the next recursion step.
+    PeakLimiterDetector& limiterA = a.limiterDetector;
+    PeakLimiterDetector& limiterB = b.limiterDetector;
+    LaneBiquad peakFilter(limiterA.peakFilter(), limiterB.peakFilter());
+    LaneBiquad releaseFilter(limiterA.releaseFilter(), limiterB.releaseFilter());
+    LaneBiquad averageFilter(limiterA.averageFilter(), limiterB.averageFilter());
+    __m128d hold = lanes(limiterA.hold(), limiterB.hold());
+    const __m128d ceiling = both(limiterA.limiterCeiling);
+    const __m128d one = both(1.0);
+    __m128d shaped[8];
+    __m128d held[8];
+    __m128d averaged[8];
     const std::uint32_t n = a.subSampleCount;
     for (std::uint32_t i = 0; i < n; ++i) {
         __m128d x = lanes(audioA[i], audioB[i]);
@@ -256,7 +270,6 @@ void compressLoop(ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameB
         // The smoother follows 2 - g, so more reduction is a rise (attack path).
         const __m128d s = smoother.process(_mm_sub_pd(two, lanes(gA, gB)));
         __m128d y = _mm_mul_pd(_mm_sub_pd(two, s), x);
-
         if (!pre) {
             if (Scoop) {
                 y = scoopWet.process(y);
@@ -264,18 +277,50 @@ void compressLoop(ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameB
             }
             y = _mm_add_pd(_mm_mul_pd(wet, y), _mm_mul_pd(dry, x));
         }
+        shaped[i] = y;
         if (limiting) {
-            double peakA, averageA, peakB, averageB;
-            a.limiterDetector.process(keyA * gA, peakA, averageA);
-            b.limiterDetector.process(keyB * gB, peakB, averageB);
-            if (linkLimiter) {
-                averageA = averageB = (averageA + averageB) * 0.5;
-                peakA = peakB = peakB > peakA ? peakA : peakB;
-            }
-            y = _mm_mul_pd(y, lanes(limitGain(averageA, peakA), limitGain(averageB, peakB)));
+            // PeakLimiterDetector::process for both strips: the windows
+            // scalar, one per lane, the three sections and the gains in lanes.
+            const double magnitudeA = std::fabs(keyA * gA);
+            const double magnitudeB = std::fabs(keyB * gB);
+            const __m128d windowMax = lanes(limiterA.pushMagnitude(magnitudeA),
+                                            limiterB.pushMagnitude(magnitudeB));
+            const __m128d p = peakFilter.process(windowMax);
+            // Instant attack where p > hold: the release section then holds p
+            // as its output (its input history takes p either way).
+            const __m128d attack = _mm_cmpgt_pd(p, hold);
+            hold = select(attack, p, releaseFilter.process(p));
+            releaseFilter.y1 = hold;
+            held[i] = hold;
+            averaged[i] = _mm_mul_pd(averageFilter.process(lanes(magnitudeA, magnitudeB)),
+                                     both(1.5707963267948966));
         } else {
             a.limiterDetector.feedZero();
             b.limiterDetector.feedZero();
+        }
+    }
+    for (std::uint32_t i = 0; i < n; ++i) {
+        __m128d y = shaped[i];
+        if (limiting) {
+            // Gains ceiling / level where the level exceeds the ceiling, else
+            // 1.0; the divisions only when a lane needs one.
+            const __m128d peakOver = _mm_cmpgt_pd(held[i], ceiling);
+            __m128d peak = one;
+            if (_mm_movemask_pd(peakOver) != 0)
+                peak = select(peakOver, _mm_div_pd(ceiling, held[i]), one);
+            const __m128d averageOver = _mm_cmpgt_pd(averaged[i], ceiling);
+            __m128d average = one;
+            if (_mm_movemask_pd(averageOver) != 0)
+                average = select(averageOver, _mm_div_pd(ceiling, averaged[i]), one);
+            if (linkLimiter) {
+                // averages averaged (A's first), peaks by minimum: b > a ? a : b
+                average = _mm_mul_pd(
+                    _mm_add_pd(_mm_unpacklo_pd(average, average), _mm_unpackhi_pd(average, average)),
+                    both(0.5));
+                peak = _mm_min_pd(_mm_unpacklo_pd(peak, peak), _mm_unpackhi_pd(peak, peak));
+            }
+            // average > peak ? peak : average
+            y = _mm_mul_pd(y, _mm_min_pd(peak, average));
         }
         if (Saturation) y = softClip(y, clipLevel);
         if (pre) {
@@ -291,6 +336,13 @@ void compressLoop(ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameB
     }
 
     smoother.store(a.gainSmoother, b.gainSmoother);
+    if (limiting) {
+        peakFilter.store(limiterA.peakFilter(), limiterB.peakFilter());
+        releaseFilter.store(limiterA.releaseFilter(), limiterB.releaseFilter());
+        averageFilter.store(limiterA.averageFilter(), limiterB.averageFilter());
+        limiterA.setHold(laneA(hold));
+        limiterB.setHold(laneB(hold));
+    }
     if (Scoop) {
         scoopWet.store(a.scoopWet, b.scoopWet);
         if (dryScoop) scoopDry.store(a.scoopDry, b.scoopDry);
