@@ -80,6 +80,14 @@ public:
     /// One idle sub-sample: a zero enters the window and the three filters
     /// decay on their own (each gets 0.0); hold is kept.
     void feedZero() noexcept {
+        pushZero();
+        peakFilter_.process(0.0);
+        releaseFilter_.process(0.0);
+        averageFilter_.process(0.0);
+    }
+
+    /// The window part of feedZero: a zero enters the window.
+    void pushZero() noexcept {
         const double old = window_[writePosition_];
         window_[writePosition_] = 0.0;
         if (++writePosition_ == windowLength_) writePosition_ = 0;
@@ -90,9 +98,6 @@ public:
             runningMax_ = 0.0;
             maxValid_ = false;
         }
-        peakFilter_.process(0.0);
-        releaseFilter_.process(0.0);
-        averageFilter_.process(0.0);
     }
 
     /// Largest entry of the window, by a full scan. Entries are magnitudes, so

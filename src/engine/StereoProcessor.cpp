@@ -99,15 +99,19 @@ void StereoProcessor::runPair(double& outA, double& outB, double keyA, double ke
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
     FrameBuffer& bufferB = buffers_[1];
+    if (!pairLive_) {
+        pair_.load(a, b);
+        pairLive_ = true;
+    }
     a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
     b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
-    detectPair(a, b, bufferA, bufferB, link);
+    detectPair(pair_, a, b, bufferA, bufferB, link);
     if (externalAudio) {
         audioUpsamplerLeft.process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
         audioUpsamplerRight.process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
     }
     const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
-    compressPair(a, b, bufferA, bufferB, link, linkLimiter);
+    compressPair(pair_, a, b, bufferA, bufferB, link, linkLimiter);
     outA = a.downsampler.process(bufferA.rows[FrameBuffer::processed]);
     outB = b.downsampler.process(bufferB.rows[FrameBuffer::processed]);
 }
@@ -139,6 +143,7 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
                 runPair(*outLeft, *outRight, kA, kB, LevelLink::average, external, left, right);
                 return true;
             }
+            releasePair();
             a.detectAfterGate(activeA, kA, bufferA);
             b.detectAfterGate(activeB, kB, bufferB);
             stereoFrame(outLeft, outRight, left, right, activeA, activeB, external);
@@ -158,6 +163,7 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
                 *outRight = b.softClipper.shape(mid - side);
                 return true;
             }
+            releasePair();
             a.detectAfterGate(activeA, m, bufferA);
             b.detectAfterGate(activeB, s, bufferB);
             midSideFrame(outLeft, outRight, m, s, activeA, activeB, external);
@@ -172,6 +178,7 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
                 runPair(*outLeft, *outRight, kA, kB, LevelLink::none, external, left, right);
                 return true;
             }
+            releasePair();
             a.detectAfterGate(activeA, kA, bufferA);
             b.detectAfterGate(activeB, kB, bufferB);
             if (!external) {
@@ -216,6 +223,7 @@ void StereoProcessor::processFrame(double* outLeft, double* outRight, double lef
     if (stripPairing_ && strips_[0].subSampleCount >= 2 && !strips_[0].bypass &&
         pairedFrame(outLeft, outRight, left, right, left, right, false))
         return;
+    releasePair();
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
@@ -288,6 +296,7 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
     if (stripPairing_ && strips_[0].subSampleCount >= 2 && !strips_[0].bypass &&
         pairedFrame(outLeft, outRight, left, right, keyLeft, keyRight, true))
         return;
+    releasePair();
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
@@ -372,6 +381,7 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
 }
 
 void StereoProcessor::reset() noexcept {
+    releasePair();
     strips_[0].reset();
     strips_[1].reset();
     audioUpsamplerLeft.reset();
@@ -381,22 +391,27 @@ void StereoProcessor::reset() noexcept {
 void StereoProcessor::updateDetectorFilters(bool alphaMode, double sampleRate,
                                             double attackSeconds, double releaseSeconds,
                                             double filterHz) {
+    releasePair();
     for (ChannelStrip& strip : strips_)
         strip.updateDetectorFilters(alphaMode, sampleRate, attackSeconds, releaseSeconds,
                                     filterHz);
 }
 
 void StereoProcessor::designGainComputers(double threshold, double knee, double ratio) {
+    releasePair();
     for (ChannelStrip& strip : strips_) strip.gainComputer.design(threshold, knee, ratio);
 }
 
 void StereoProcessor::setClipLevel(double clipLevel) {
+    releasePair();
     for (ChannelStrip& strip : strips_) strip.softClipper.clipLevel = clipLevel;
 }
 
 void StereoProcessor::setSaturationEnabled(bool enabled) { saturationEnabled_ = enabled; }
 
 void StereoProcessor::setChannelMode(int mode) {
+    releasePair();
+    releasePair();
     mode_ = mode;
     // The strips do not clip in "Side" and "M/S"; in "M/S" the output sums are clipped instead.
     const bool active = saturationEnabled_ && mode != sideOnly && mode != midSide;
@@ -404,10 +419,12 @@ void StereoProcessor::setChannelMode(int mode) {
 }
 
 void StereoProcessor::setLimiterCeiling(double ceiling) {
+    releasePair();
     for (ChannelStrip& strip : strips_) strip.limiterDetector.limiterCeiling = ceiling;
 }
 
 void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain) {
+    releasePair();
     for (ChannelStrip& strip : strips_) {
         strip.inputGain = inputGain;
         strip.wetGain = wetGain;
@@ -416,10 +433,12 @@ void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain
 }
 
 void StereoProcessor::setScoop(double gain, double sampleRate) {
+    releasePair();
     for (ChannelStrip& strip : strips_) strip.setScoop(gain, sampleRate);
 }
 
 void StereoProcessor::setOversampling(int factor, bool hq) {
+    releasePair();
     if (factor == strips_[0].oversamplingFactor && hq == hq_) return;
     for (ChannelStrip& strip : strips_) strip.setOversampling(factor, hq, noiseBits_);
     audioUpsamplerLeft.setOversampling(factor, hq, kAudioUpsamplerNoise);
@@ -428,6 +447,7 @@ void StereoProcessor::setOversampling(int factor, bool hq) {
 }
 
 void StereoProcessor::setLimiterPosition(bool pre, bool post) {
+    releasePair();
     for (ChannelStrip& strip : strips_) {
         strip.limiterPre = pre;
         strip.limiterPost = post;
@@ -435,15 +455,18 @@ void StereoProcessor::setLimiterPosition(bool pre, bool post) {
 }
 
 void StereoProcessor::setBypass(bool bypass) {
+    releasePair();
     for (ChannelStrip& strip : strips_) strip.bypass = bypass;
 }
 
 void StereoProcessor::setNoiseBits(int bits) {
+    releasePair();
     noiseBits_ = bits;
     for (ChannelStrip& strip : strips_) strip.setNoiseBits(bits);
 }
 
 void StereoProcessor::takeOverSideChainAudio() {
+    releasePair();
     audioUpsamplerLeft.takeStateFrom(strips_[0].upsampler);
     audioUpsamplerRight.takeStateFrom(strips_[1].upsampler);
 }

@@ -63,10 +63,11 @@ public:
     void takeOverSideChainAudio() override;
     int latency() const override;
 
-    ChannelStrip& stripA() noexcept { return strips_[0]; }
-    ChannelStrip& stripB() noexcept { return strips_[1]; }
-    const ChannelStrip& stripA() const noexcept { return strips_[0]; }
-    const ChannelStrip& stripB() const noexcept { return strips_[1]; }
+    /// The strips, their state current (the paired lanes written back).
+    ChannelStrip& stripA() noexcept { return releasePair(), strips_[0]; }
+    ChannelStrip& stripB() noexcept { return releasePair(), strips_[1]; }
+    const ChannelStrip& stripA() const noexcept { return releasePair(), strips_[0]; }
+    const ChannelStrip& stripB() const noexcept { return releasePair(), strips_[1]; }
     bool saturationEnabled() const noexcept { return saturationEnabled_; }
     int noiseBits() const noexcept { return noiseBits_; }
 
@@ -107,7 +108,25 @@ private:
                  bool externalAudio, double audioA, double audioB) noexcept;
 #endif
 
-    ChannelStrip strips_[2];
+    /// Writes the paired lanes' state back into the strips when the lanes
+    /// hold it; everything that reads or changes the strips outside the
+    /// paired frames calls this first. Const, since the strips' observable
+    /// state does not change (it only becomes current).
+    void releasePair() const noexcept {
+#if TARVO_STRIP_PAIR
+        if (pairLive_) {
+            pair_.store(strips_[0], strips_[1]);
+            pairLive_ = false;
+        }
+#endif
+    }
+
+    mutable ChannelStrip strips_[2];
+#if TARVO_STRIP_PAIR
+    /// Both strips' recursive state in lanes, current while pairLive_.
+    StripPairState pair_;
+#endif
+    mutable bool pairLive_ = false;
     FrameBuffer buffers_[2];  ///< per-frame scratch of strip A and strip B
     int mode_ = stereo;
     bool saturationEnabled_ = true;
