@@ -126,10 +126,7 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
 #else
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
-    // At 1x the lanes' loading and storing per frame costs more than the
-    // one sub-sample they share (measured 2-10% slower), so 1x runs the
-    // strips one after the other.
-    if (!stripPairing_ || a.bypass || a.subSampleCount < 2) return false;
+    if (!stripPairing_ || a.bypass) return false;
     FrameBuffer& bufferA = buffers_[0];
     FrameBuffer& bufferB = buffers_[1];
 
@@ -219,8 +216,8 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
 
 void StereoProcessor::processFrame(double* outLeft, double* outRight, double left,
                                    double right) noexcept {
-    // The paired path serves "Stereo", "M/S" and "2 Mono" from 2x up, unbypassed.
-    if (stripPairing_ && strips_[0].subSampleCount >= 2 && !strips_[0].bypass &&
+    // The paired path serves "Stereo", "M/S" and "2 Mono", unbypassed.
+    if (stripPairing_ && !strips_[0].bypass &&
         pairedFrame(outLeft, outRight, left, right, left, right, false))
         return;
     releasePair();
@@ -292,8 +289,8 @@ void StereoProcessor::processFrame(double* outLeft, double* outRight, double lef
 void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, double left,
                                            double right, double keyLeft,
                                            double keyRight) noexcept {
-    // The paired path serves "Stereo", "M/S" and "2 Mono" from 2x up, unbypassed.
-    if (stripPairing_ && strips_[0].subSampleCount >= 2 && !strips_[0].bypass &&
+    // The paired path serves "Stereo", "M/S" and "2 Mono", unbypassed.
+    if (stripPairing_ && !strips_[0].bypass &&
         pairedFrame(outLeft, outRight, left, right, keyLeft, keyRight, true))
         return;
     releasePair();

@@ -35,8 +35,7 @@ public:
 
     /// Whether frames in which both strips are active and not bypassed run
     /// the strips side by side (detectPair, compressPair) in "Stereo",
-    /// "M/S" and "2 Mono" at factors 2, 4 and 8, where the processor
-    /// supports it (on by default).
+    /// "M/S" and "2 Mono", where the processor supports it (on by default).
     /// Off, every frame runs the strips one after the other. The output is
     /// the same to the bit either way; the switch lets tests compare them.
     void setStripPairing(bool enabled) noexcept { stripPairing_ = enabled; }

@@ -53,10 +53,10 @@ void detectLoop(StripPairState& pair, const ChannelStrip& a, FrameBuffer& buffer
     double* levelA = bufferA.rows[FrameBuffer::level];
     double* levelB = bufferB.rows[FrameBuffer::level];
 
-    LaneBiquad first = pair.keyFirst;
-    LaneBiquad second = pair.keySecond;  // unused with the shelf
-    LaneBiquad inputFilter = pair.levelInput;
-    LaneEnvelope detector = pair.level;
+    LaneBiquad& first = pair.keyFirst;
+    LaneBiquad& second = pair.keySecond;  // unused with the shelf
+    LaneBiquad& inputFilter = pair.levelInput;
+    LaneEnvelope& detector = pair.level;
     const __m128d gain = both(a.detectorGain);
     const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
     const __m128d half = both(0.5);
@@ -80,10 +80,6 @@ void detectLoop(StripPairState& pair, const ChannelStrip& a, FrameBuffer& buffer
         _mm_storeh_pd(levelB + i, linked);
     }
 
-    pair.keyFirst = first;
-    if (HighPass) pair.keySecond = second;
-    pair.levelInput = inputFilter;
-    pair.level = detector;
 }
 
 /// Where the limiter sits, as a template argument.
@@ -111,23 +107,19 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
     const __m128d dry = both(a.dryGain);
     const __m128d clipLevel = both(a.softClipper.clipLevel);
 
-    LaneEnvelope smoother = pair.smoother;
-    LaneScoop scoopWet;
-    LaneScoop scoopDry;
-    if (Scoop) {
-        scoopWet = pair.scoopWet;
-        scoopDry = pair.scoopDry;
-    }
+    LaneEnvelope& smoother = pair.smoother;
+    LaneScoop& scoopWet = pair.scoopWet;
+    LaneScoop& scoopDry = pair.scoopDry;
 
     // Two passes over the frame, as compress and finish: the gain
     // smoother's and limiters' recursions first, then the per-sub-sample
     // shaping, which the processor can overlap with the next recursion step.
     PeakLimiterDetector& limiterA = a.limiterDetector;
     PeakLimiterDetector& limiterB = b.limiterDetector;
-    LaneBiquad peakFilter = pair.limiterPeak;
-    LaneBiquad releaseFilter = pair.limiterRelease;
-    LaneBiquad averageFilter = pair.limiterAverage;
-    __m128d hold = pair.hold;
+    LaneBiquad& peakFilter = pair.limiterPeak;
+    LaneBiquad& releaseFilter = pair.limiterRelease;
+    LaneBiquad& averageFilter = pair.limiterAverage;
+    __m128d& hold = pair.hold;
     const __m128d ceiling = both(limiterA.limiterCeiling);
     const __m128d one = both(1.0);
     __m128d shaped[8];
@@ -212,15 +204,6 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
         _mm_storeh_pd(outB + i, y);
     }
 
-    pair.smoother = smoother;
-    pair.limiterPeak = peakFilter;
-    pair.limiterRelease = releaseFilter;
-    pair.limiterAverage = averageFilter;
-    pair.hold = hold;
-    if (Scoop) {
-        pair.scoopWet = scoopWet;
-        if (dryScoop) pair.scoopDry = scoopDry;
-    }
 }
 
 template <int Position>

@@ -184,9 +184,10 @@ struct StripPairState {
 /// and strip B in lane 1. Every lane performs the same double operations in
 /// the same order as ChannelStrip::detect, compress and finish, so the rows
 /// hold the same bits; only the two strips' independent steps are
-/// interleaved. The recursive state is taken from `pair` into locals for
-/// the frame and written back to `pair` at its end (not to the strips). The
-/// limiter windows, resamplers and gates stay in the strips, one per lane.
+/// interleaved. The recursive state is read and written in `pair` in place
+/// (not in the strips; copying it into locals per frame measured slower).
+/// The limiter windows, resamplers and gates stay in the strips, one per
+/// lane.
 
 /// Row 0 (key at the oversampled rate) -> key filter -> level detector ->
 /// detector gain -> the link -> row 1, for both strips.
