@@ -100,18 +100,18 @@ void StereoProcessor::runPair(double& outA, double& outB, double keyA, double ke
     FrameBuffer& bufferA = buffers_[0];
     FrameBuffer& bufferB = buffers_[1];
     if (!pairLive_) {
-        pair_.load(a, b);
+        pair_.get().load(a, b);
         pairLive_ = true;
     }
     a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
     b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
-    detectPair(pair_, a, b, bufferA, bufferB, link);
+    detectPair(pair_.get(), a, b, bufferA, bufferB, link);
     if (externalAudio) {
         audioUpsamplerLeft.process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
         audioUpsamplerRight.process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
     }
     const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
-    compressPair(pair_, a, b, bufferA, bufferB, link, linkLimiter);
+    compressPair(pair_.get(), a, b, bufferA, bufferB, link, linkLimiter);
     outA = a.downsampler.process(bufferA.rows[FrameBuffer::processed]);
     outB = b.downsampler.process(bufferB.rows[FrameBuffer::processed]);
 }

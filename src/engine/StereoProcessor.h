@@ -114,7 +114,7 @@ private:
     void releasePair() const noexcept {
 #if TARVO_STRIP_PAIR
         if (pairLive_) {
-            pair_.store(strips_[0], strips_[1]);
+            pair_.get().store(strips_[0], strips_[1]);
             pairLive_ = false;
         }
 #endif
@@ -123,7 +123,7 @@ private:
     mutable ChannelStrip strips_[2];
 #if TARVO_STRIP_PAIR
     /// Both strips' recursive state in lanes, current while pairLive_.
-    StripPairState pair_;
+    StripPairSlot pair_;
 #endif
     mutable bool pairLive_ = false;
     FrameBuffer buffers_[2];  ///< per-frame scratch of strip A and strip B

@@ -259,8 +259,8 @@ void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
     scoopDry.store(a.scoopDry, b.scoopDry);
 }
 
-void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameBuffer& bufferB,
-                LevelLink link) noexcept {
+void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
+                FrameBuffer& bufferB, LevelLink link) noexcept {
     (void)b;  // its settings equal A's; its state is in the lanes
     if (a.sideChain.highPassOn)
         detectLoop<true>(pair, a, bufferA, bufferB, link);
@@ -268,8 +268,8 @@ void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuf
         detectLoop<false>(pair, a, bufferA, bufferB, link);
 }
 
-void compressPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameBuffer& bufferB,
-                  LevelLink link, bool linkLimiter) noexcept {
+void compressPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
+                  FrameBuffer& bufferB, LevelLink link, bool linkLimiter) noexcept {
     const bool linkedLevels = link != LevelLink::none;
     if (a.limiterPre)
         compressAt<limiterPre>(pair, a, b, bufferA, bufferB, linkedLevels, linkLimiter);

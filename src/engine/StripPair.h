@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <new>
+
 #include "engine/ChannelStrip.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
@@ -179,6 +182,37 @@ struct StripPairState {
     void store(ChannelStrip& a, ChannelStrip& b) const noexcept;
 };
 
+/// Holds one StripPairState 16-byte aligned inside itself, whatever the
+/// alignment of the object around it: the 32-bit Windows heap hands out
+/// 8-byte aligned blocks while the compiler assumes 16 for `new`, and the
+/// lanes are read and written with aligned SSE2 loads and stores. Copies
+/// copy the state from one aligned place to the other.
+class StripPairSlot {
+public:
+    StripPairSlot() noexcept { new (place()) StripPairState(); }
+    StripPairSlot(const StripPairSlot& other) noexcept {
+        new (place()) StripPairState(other.get());
+    }
+    StripPairSlot& operator=(const StripPairSlot& other) noexcept {
+        get() = other.get();
+        return *this;
+    }
+    ~StripPairSlot() = default;  // StripPairState is trivially destructible
+
+    StripPairState& get() noexcept { return *static_cast<StripPairState*>(place()); }
+    const StripPairState& get() const noexcept {
+        return *static_cast<const StripPairState*>(
+            const_cast<StripPairSlot*>(this)->place());
+    }
+
+private:
+    void* place() noexcept {
+        const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(bytes_);
+        return bytes_ + ((16 - (at & 15)) & 15);
+    }
+    unsigned char bytes_[sizeof(StripPairState) + 15];
+};
+
 /// The sub-sample work of two active, non-bypassed strips with equal
 /// settings (StereoProcessor's setters keep them equal), strip A in lane 0
 /// and strip B in lane 1. Every lane performs the same double operations in
@@ -191,16 +225,16 @@ struct StripPairState {
 
 /// Row 0 (key at the oversampled rate) -> key filter -> level detector ->
 /// detector gain -> the link -> row 1, for both strips.
-void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameBuffer& bufferB,
-                LevelLink link) noexcept;
+void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
+                FrameBuffer& bufferB, LevelLink link) noexcept;
 
 /// Rows 0 (audio) and 1 (levels) -> row 2 ready for the downsampler: what
 /// compress and finish do before the way back to the host rate. With
 /// linkLimiter the limiter gains are linked as "Stereo" links them
 /// (averages averaged, peaks by minimum). With link != LevelLink::none the
 /// levels are equal in both strips, so the static gain is computed once.
-void compressPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameBuffer& bufferB,
-                  LevelLink link, bool linkLimiter) noexcept;
+void compressPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
+                  FrameBuffer& bufferB, LevelLink link, bool linkLimiter) noexcept;
 #endif
 
 }  // namespace tarvo

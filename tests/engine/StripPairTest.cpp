@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <algorithm>
 #include <cstring>
+#include <new>
 #include <random>
 
 #include "engine/StereoProcessor.h"
@@ -189,6 +190,31 @@ TEST(StripPair, PairedPathActuallyProcesses) {
     }
     EXPECT_LT(largest, 0.25);
 }
+
+#if TARVO_STRIP_PAIR
+TEST(StripPair, SlotKeepsTheLanesAlignedAtAnyAddressAndCopiesThem) {
+    // A slot placed 8 bytes off a 16-byte boundary, as a 32-bit Windows
+    // heap may place an engine, must still hand out an aligned state.
+    alignas(16) unsigned char storage[2 * sizeof(StripPairSlot) + 32];
+    StripPairSlot* source = new (storage + 8) StripPairSlot();
+    StripPairSlot* copy = new (storage + 16 + sizeof(StripPairSlot)) StripPairSlot();
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&source->get()) % 16, 0u);
+    EXPECT_EQ(reinterpret_cast<std::uintptr_t>(&copy->get()) % 16, 0u);
+
+    StereoProcessor engine;
+    engine.setOversampling(2, false);
+    engine.stripA().levelDetector.envelope = 0.25;
+    engine.stripB().levelDetector.envelope = 0.75;
+    source->get().load(engine.stripA(), engine.stripB());
+    *copy = *source;
+    StripPairSlot constructed(*copy);
+    engine.stripA().levelDetector.envelope = 0.0;
+    engine.stripB().levelDetector.envelope = 0.0;
+    constructed.get().store(engine.stripA(), engine.stripB());
+    EXPECT_EQ(engine.stripA().levelDetector.envelope, 0.25);
+    EXPECT_EQ(engine.stripB().levelDetector.envelope, 0.75);
+}
+#endif
 
 }  // namespace
 }  // namespace tarvo
