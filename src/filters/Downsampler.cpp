@@ -4,13 +4,6 @@
 
 namespace tarvo {
 
-double Downsampler::process(const double* in) noexcept {
-    if (!hq) return decimator.process(in);
-    const double u0 = decimator.process(in);
-    const double u1 = decimator.process(in + stageFactor);
-    return halfband.process(u0, u1);
-}
-
 void Downsampler::reset() noexcept {
     decimator.reset();
     halfband.reset();

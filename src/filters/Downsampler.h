@@ -17,7 +17,7 @@ struct Downsampler {
     HalfbandDecimator halfband;
 
     /// Reads `factor` inputs, oldest first; returns one output.
-    double process(const double* in) noexcept;
+    inline double process(const double* in) noexcept;
     /// Clears both decimators' histories; coefficients, factors and seed are kept.
     void reset() noexcept;
     /// Factor 1, 2, 4 or 8 and the HQ choice (never in effect at 1x); the
@@ -30,5 +30,12 @@ struct Downsampler {
     /// stage's activeTaps (172) with hq, else 2 (the polynomial interpolator).
     int latency() const noexcept { return hq ? halfband.activeTaps() : 2; }
 };
+
+inline double Downsampler::process(const double* in) noexcept {
+    if (!hq) return decimator.process(in);
+    const double u0 = decimator.process(in);
+    const double u1 = decimator.process(in + stageFactor);
+    return halfband.process(u0, u1);
+}
 
 }  // namespace tarvo

@@ -41,39 +41,6 @@ IirDecimator::IirDecimator() : gain(1.0), factor(4), noiseLevel(0.0), noiseSeed(
     redesign(4, 20);
 }
 
-double IirDecimator::process(const double* in) noexcept {
-    double y;
-    switch (factor) {
-        case 1:
-            y = in[0];
-            break;
-        case 2:
-            lowPass.process(in[0]);
-            y = gain * correction.process(lowPass.process(in[1]));
-            break;
-        case 4:
-            lowPass.process(in[0]);
-            lowPass.process(in[1]);
-            lowPass.process(in[2]);
-            y = gain * correction.process(lowPass.process(in[3]));
-            break;
-        case 8:
-            lowPass.process(in[0]);
-            lowPass.process(in[1]);
-            lowPass.process(in[2]);
-            lowPass.process(in[3]);
-            lowPass.process(in[4]);
-            lowPass.process(in[5]);
-            lowPass.process(in[6]);
-            y = gain * correction.process(lowPass.process(in[7]));
-            break;
-        default:
-            y = in[0];
-            break;
-    }
-    return y + nextNoise(noiseSeed, noiseLevel);
-}
-
 void IirDecimator::reset() noexcept {
     lowPass.reset();
     correction.reset();

@@ -3,6 +3,7 @@
 #include <cstdint>
 
 #include "filters/Biquad.h"
+#include "filters/NoiseGenerator.h"
 
 namespace tarvo {
 
@@ -30,8 +31,9 @@ struct IirDecimator {
     /// Designed for factor 4 and noise setting 20; seed from takeNoiseSeed().
     IirDecimator();
 
-    /// Reads `factor` inputs, oldest first; returns one output.
-    double process(const double* in) noexcept;
+    /// Reads `factor` inputs, oldest first; returns one output. Inline, so
+    /// that a caller at a known factor loses the switch.
+    inline double process(const double* in) noexcept;
     /// Clears both sections' histories; coefficients, gain, factor, noise
     /// level and seed are kept.
     void reset() noexcept;
@@ -41,5 +43,38 @@ struct IirDecimator {
     /// table of F = 2, 4, 8 (any other F takes the row of F = 1).
     void redesign(int stageFactor, int noiseBits) noexcept;
 };
+
+inline double IirDecimator::process(const double* in) noexcept {
+    double y;
+    switch (factor) {
+        case 1:
+            y = in[0];
+            break;
+        case 2:
+            lowPass.process(in[0]);
+            y = gain * correction.process(lowPass.process(in[1]));
+            break;
+        case 4:
+            lowPass.process(in[0]);
+            lowPass.process(in[1]);
+            lowPass.process(in[2]);
+            y = gain * correction.process(lowPass.process(in[3]));
+            break;
+        case 8:
+            lowPass.process(in[0]);
+            lowPass.process(in[1]);
+            lowPass.process(in[2]);
+            lowPass.process(in[3]);
+            lowPass.process(in[4]);
+            lowPass.process(in[5]);
+            lowPass.process(in[6]);
+            y = gain * correction.process(lowPass.process(in[7]));
+            break;
+        default:
+            y = in[0];
+            break;
+    }
+    return y + nextNoise(noiseSeed, noiseLevel);
+}
 
 }  // namespace tarvo

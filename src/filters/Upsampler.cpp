@@ -4,18 +4,6 @@
 
 namespace tarvo {
 
-void Upsampler::process(double x, double* out) noexcept {
-    if (!hq) {
-        interpolator.process(x, out);
-        return;
-    }
-    double y0;
-    double y1;
-    halfband.process(x, y0, y1);
-    interpolator.process(y0, out);
-    interpolator.process(y1, out + stageFactor);
-}
-
 void Upsampler::reset() noexcept {
     interpolator.reset();
     halfband.reset();

@@ -18,7 +18,7 @@ struct Upsampler {
     HalfbandInterpolator halfband;
 
     /// Writes `factor` outputs, oldest first (out holds at least 8).
-    void process(double x, double* out) noexcept;
+    inline void process(double x, double* out) noexcept;
     /// Clears the interpolator history and the halfband delay line; seed,
     /// factors and noise level are kept.
     void reset() noexcept;
@@ -32,5 +32,17 @@ struct Upsampler {
     /// to this one continues without a jump. Settings and seed stay.
     void takeStateFrom(const Upsampler& other) noexcept;
 };
+
+inline void Upsampler::process(double x, double* out) noexcept {
+    if (!hq) {
+        interpolator.process(x, out);
+        return;
+    }
+    double y0;
+    double y1;
+    halfband.process(x, y0, y1);
+    interpolator.process(y0, out);
+    interpolator.process(y1, out + stageFactor);
+}
 
 }  // namespace tarvo
