@@ -33,14 +33,4 @@ void GainComputer::design(double t, double knee, double ratio) {
     kneeQuartic = ((xk * 2.0 - gk * 3.0) + slope * xk) / (xk3 * xk);
 }
 
-double GainComputer::upperCurve(double v) const noexcept {
-    const double* p = kGainComputerPowerTable[tableRow];
-    if (v > p[9]) v = p[9];
-    const double v2 = v * v;
-    const double v4 = v2 * v2;
-    return (((p[7] * v + p[6]) * v2 + p[8] * v4 + p[5] * v + p[4]) * v4 + (p[3] * v + p[2]) * v2 +
-            p[1] * v + p[0]) *
-           curveScale;
-}
-
 }  // namespace tarvo

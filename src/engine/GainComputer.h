@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine/GainComputerTable.h"
+
 namespace tarvo {
 
 /// Static compression curve: level x -> output level y.
@@ -40,8 +42,19 @@ struct GainComputer {
         return threshold;
     }
 
-    /// The upper branch alone: P_row(min(v, L)) * curveScale.
-    double upperCurve(double v) const noexcept;
+    /// The upper branch alone: P_row(min(v, L)) * curveScale. Inline, since
+    /// it runs per sub-sample.
+    inline double upperCurve(double v) const noexcept;
 };
+
+inline double GainComputer::upperCurve(double v) const noexcept {
+    const double* p = kGainComputerPowerTable[tableRow];
+    if (v > p[9]) v = p[9];
+    const double v2 = v * v;
+    const double v4 = v2 * v2;
+    return (((p[7] * v + p[6]) * v2 + p[8] * v4 + p[5] * v + p[4]) * v4 + (p[3] * v + p[2]) * v2 +
+            p[1] * v + p[0]) *
+           curveScale;
+}
 
 }  // namespace tarvo
