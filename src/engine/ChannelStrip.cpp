@@ -9,26 +9,6 @@ namespace tarvo {
 ChannelStrip::ChannelStrip()
     : levelDetector(makeLevelDetector()), gainSmoother(makeGainSmoother()) {}
 
-bool ChannelStrip::gate(double x) noexcept {
-    // A NaN key compares unequal to 0.0 and so counts as signal.
-    if (active) {
-        if (x == 0.0) {
-            if (++silenceCounter >= silenceHoldSamples) active = false;
-        } else {
-            silenceCounter = 0;
-        }
-    } else if (x != 0.0) {
-        active = true;
-        silenceCounter = 0;
-    }
-    return active;
-}
-
-void ChannelStrip::idle(FrameBuffer& buffer) noexcept {
-    limiterDetector.feedZero();
-    buffer.clear();
-}
-
 bool ChannelStrip::detect(double x, FrameBuffer& buffer) noexcept {
     return detectAfterGate(gate(x), x, buffer);
 }

@@ -42,10 +42,10 @@ struct ChannelStrip {
     /// The silence gate alone: counts zero keys (x == 0.0) while active,
     /// falls asleep after silenceHoldSamples of them, wakes on any other
     /// key (NaN included). Returns whether the strip is active.
-    bool gate(double x) noexcept;
+    inline bool gate(double x) noexcept;
     /// What an inactive strip does in a frame: its limiter detector idles
     /// one step and the buffer is cleared.
-    void idle(FrameBuffer& buffer) noexcept;
+    inline void idle(FrameBuffer& buffer) noexcept;
     /// Silence gate, then the key to the oversampled rate (row 0) and, unless
     /// bypassed, through the key filter and level detector (row 1).
     /// Returns whether the strip is active; an inactive strip clears the
@@ -107,5 +107,25 @@ struct ChannelStrip {
     std::uint32_t silenceCounter = 0;
     bool active = false;
 };
+
+inline bool ChannelStrip::gate(double x) noexcept {
+    // A NaN key compares unequal to 0.0 and so counts as signal.
+    if (active) {
+        if (x == 0.0) {
+            if (++silenceCounter >= silenceHoldSamples) active = false;
+        } else {
+            silenceCounter = 0;
+        }
+    } else if (x != 0.0) {
+        active = true;
+        silenceCounter = 0;
+    }
+    return active;
+}
+
+inline void ChannelStrip::idle(FrameBuffer& buffer) noexcept {
+    limiterDetector.feedZero();
+    buffer.clear();
+}
 
 }  // namespace tarvo

@@ -141,6 +141,14 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
                 return true;
             }
             releasePair();
+            if (!activeA && !activeB) {
+                // Both asleep: what detect and stereoFrame do then, directly.
+                a.idle(bufferA);
+                b.idle(bufferB);
+                *outLeft = left;
+                *outRight = right;
+                return true;
+            }
             a.detectAfterGate(activeA, kA, bufferA);
             b.detectAfterGate(activeB, kB, bufferB);
             stereoFrame(outLeft, outRight, left, right, activeA, activeB, external);
