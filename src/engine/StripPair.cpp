@@ -20,17 +20,17 @@ inline __m128d softClip(__m128d x, __m128d clipLevel) noexcept {
     const __m128d u2 = _mm_mul_pd(u, u);
     const __m128d u3 = _mm_mul_pd(u2, u);
     const __m128d u4 = _mm_mul_pd(u2, u2);
-    const __m128d inner = _mm_sub_pd(
-        _mm_add_pd(_mm_sub_pd(_mm_sub_pd(_mm_mul_pd(both(0.011322488095808), u3),
-                                         _mm_mul_pd(both(0.076851680685586), u)),
-                              _mm_mul_pd(both(0.001614452827801), u4)),
-                   _mm_mul_pd(both(0.019456557521838), u2)),
-        both(0.076851680685586));
+    const __m128d inner =
+        _mm_sub_pd(_mm_add_pd(_mm_sub_pd(_mm_sub_pd(_mm_mul_pd(both(0.011322488095808), u3),
+                                                    _mm_mul_pd(both(0.076851680685586), u)),
+                                         _mm_mul_pd(both(0.001614452827801), u4)),
+                              _mm_mul_pd(both(0.019456557521838), u2)),
+                   both(0.076851680685586));
     const __m128d s = _mm_add_pd(
-        _mm_add_pd(_mm_mul_pd(u4, inner),
-                   _mm_mul_pd(_mm_sub_pd(both(0.051012188210767),
-                                         _mm_mul_pd(both(0.048182108389193), u)),
-                              u2)),
+        _mm_add_pd(
+            _mm_mul_pd(u4, inner),
+            _mm_mul_pd(_mm_sub_pd(both(0.051012188210767), _mm_mul_pd(both(0.048182108389193), u)),
+                       u2)),
         _mm_mul_pd(both(1.043653138515045), u));
     return _mm_mul_pd(s, clipLevel);
 }
@@ -46,8 +46,8 @@ inline double staticGain(const GainComputer& computer, bool unity, double l) noe
 }
 
 template <bool HighPass>
-void detectLoop(StripPairState& pair, const ChannelStrip& a, FrameBuffer& bufferA, FrameBuffer& bufferB,
-                LevelLink link) noexcept {
+void detectLoop(StripPairState& pair, const ChannelStrip& a, FrameBuffer& bufferA,
+                FrameBuffer& bufferB, LevelLink link) noexcept {
     const double* keyA = bufferA.rows[FrameBuffer::audio];
     const double* keyB = bufferB.rows[FrameBuffer::audio];
     double* levelA = bufferA.rows[FrameBuffer::level];
@@ -79,15 +79,14 @@ void detectLoop(StripPairState& pair, const ChannelStrip& a, FrameBuffer& buffer
         _mm_store_sd(levelA + i, linked);
         _mm_storeh_pd(levelB + i, linked);
     }
-
 }
 
 /// Where the limiter sits, as a template argument.
 enum LimiterPosition { limiterPre, limiterPost, limiterOff };
 
 template <int Position, bool Scoop, bool Saturation>
-void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameBuffer& bufferB,
-                  bool linkedLevels, bool linkLimiter) noexcept {
+void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
+                  FrameBuffer& bufferB, bool linkedLevels, bool linkLimiter) noexcept {
     constexpr bool pre = Position == limiterPre;
     constexpr bool limiting = Position != limiterOff;
     const double* audioA = bufferA.rows[FrameBuffer::audio];
@@ -146,8 +145,8 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
             // scalar, one per lane, the three sections and the gains in lanes.
             const double magnitudeA = std::fabs(keyA * gA);
             const double magnitudeB = std::fabs(keyB * gB);
-            const __m128d windowMax = lanes(limiterA.pushMagnitude(magnitudeA),
-                                            limiterB.pushMagnitude(magnitudeB));
+            const __m128d windowMax =
+                lanes(limiterA.pushMagnitude(magnitudeA), limiterB.pushMagnitude(magnitudeB));
             const __m128d p = peakFilter.process(windowMax);
             // Instant attack where p > hold: the release section then holds p
             // as its output (its input history takes p either way).
@@ -183,9 +182,9 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
                 average = select(averageOver, _mm_div_pd(ceiling, averaged[i]), one);
             if (linkLimiter) {
                 // averages averaged (A's first), peaks by minimum: b > a ? a : b
-                average = _mm_mul_pd(
-                    _mm_add_pd(_mm_unpacklo_pd(average, average), _mm_unpackhi_pd(average, average)),
-                    both(0.5));
+                average = _mm_mul_pd(_mm_add_pd(_mm_unpacklo_pd(average, average),
+                                                _mm_unpackhi_pd(average, average)),
+                                     both(0.5));
                 peak = _mm_min_pd(_mm_unpacklo_pd(peak, peak), _mm_unpackhi_pd(peak, peak));
             }
             // average > peak ? peak : average
@@ -203,22 +202,25 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
         _mm_store_sd(outA + i, y);
         _mm_storeh_pd(outB + i, y);
     }
-
 }
 
 template <int Position>
-void compressAt(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA, FrameBuffer& bufferB,
-                bool linkedLevels, bool linkLimiter) noexcept {
+void compressAt(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
+                FrameBuffer& bufferB, bool linkedLevels, bool linkLimiter) noexcept {
     if (a.scoopOn) {
         if (a.saturationActive)
-            compressLoop<Position, true, true>(pair, a, b, bufferA, bufferB, linkedLevels, linkLimiter);
+            compressLoop<Position, true, true>(pair, a, b, bufferA, bufferB, linkedLevels,
+                                               linkLimiter);
         else
-            compressLoop<Position, true, false>(pair, a, b, bufferA, bufferB, linkedLevels, linkLimiter);
+            compressLoop<Position, true, false>(pair, a, b, bufferA, bufferB, linkedLevels,
+                                                linkLimiter);
     } else {
         if (a.saturationActive)
-            compressLoop<Position, false, true>(pair, a, b, bufferA, bufferB, linkedLevels, linkLimiter);
+            compressLoop<Position, false, true>(pair, a, b, bufferA, bufferB, linkedLevels,
+                                                linkLimiter);
         else
-            compressLoop<Position, false, false>(pair, a, b, bufferA, bufferB, linkedLevels, linkLimiter);
+            compressLoop<Position, false, false>(pair, a, b, bufferA, bufferB, linkedLevels,
+                                                 linkLimiter);
     }
 }
 

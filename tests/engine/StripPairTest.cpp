@@ -94,7 +94,8 @@ void expectPairedMatchesReference(int mode, std::uint32_t seed, bool external) {
     reference.setStripPairing(false);
     ASSERT_TRUE(paired.stripPairing());
     TestSignal signal(seed + 1000);
-    const double level = std::pow(10.0, std::uniform_real_distribution<double>(-30.0, 0.0)(rng) / 20.0);
+    const double levelDb = std::uniform_real_distribution<double>(-30.0, 0.0)(rng);
+    const double level = std::pow(10.0, levelDb / 20.0);
     for (int pass = 0; pass < 2; ++pass) {
         const Settings s = randomSettings(rng, mode);
         apply(paired, s);
