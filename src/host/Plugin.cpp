@@ -1,6 +1,7 @@
 #include "host/Plugin.h"
 
 #include <algorithm>
+#include <new>
 
 #include "engine/BlockDriver.h"
 #include "engine/Denormals.h"
@@ -39,6 +40,16 @@ plugin::plugin(audioMasterCallback audioMaster)
 }
 
 plugin::~plugin() = default;
+
+namespace {
+constexpr std::align_val_t kInstanceAlignment{16};
+}
+
+void* plugin::operator new(std::size_t size) { return ::operator new(size, kInstanceAlignment); }
+
+void plugin::operator delete(void* pointer) noexcept {
+    ::operator delete(pointer, kInstanceAlignment);
+}
 
 // --- Audio ------------------------------------------------------------------
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/StereoProcessor.h"
@@ -38,6 +39,12 @@ public:
 
     explicit plugin(audioMasterCallback audioMaster);
     ~plugin() override;
+
+    /// The engine holds 16-byte aligned state (frame rows, SSE2 lanes), but a
+    /// compiler may take plain new to give 16-byte alignment where the heap
+    /// gives only 8 (32-bit Windows): instances are always allocated aligned.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* pointer) noexcept;
 
     // Audio
     void processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) noexcept override;

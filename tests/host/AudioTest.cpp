@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "support/PluginUnderTest.h"
@@ -327,6 +329,16 @@ TEST(Audio, MissingBuffersAreHandledSafely) {
     s.instance.processReplacing(ins, nullptr, 256);
     float* noOutputs[2] = {nullptr, nullptr};
     s.instance.processReplacing(ins, noOutputs, 256);
+}
+
+TEST(Audio, InstancesAreSixteenByteAligned) {
+    // The engine keeps SSE2 state in the instance; a heap that aligns to 8
+    // only (32-bit Windows) must not misplace it.
+    std::vector<std::unique_ptr<VstInstance>> instances;
+    for (int n = 0; n < 12; ++n) {
+        instances.push_back(std::make_unique<VstInstance>(pluginLibrary()));
+        EXPECT_EQ(reinterpret_cast<std::uintptr_t>(instances.back()->effect().object) % 16, 0u);
+    }
 }
 
 TEST(Audio, UnusableSampleRatesAreIgnored) {
