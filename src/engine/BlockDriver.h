@@ -26,15 +26,7 @@ void processBlock(StereoProcessor& engine, bool sideChainExternal, Sample* const
     Sample* outRight = outputs[1];
 
     if (!sideChainExternal) {
-        for (std::int32_t i = 0; i < frames; ++i) {
-            const double left = inLeft ? static_cast<double>(inLeft[i]) : 0.0;
-            const double right = inRight ? static_cast<double>(inRight[i]) : 0.0;
-            double yLeft = 0.0;
-            double yRight = 0.0;
-            engine.processFrame(&yLeft, &yRight, left, right);
-            if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
-            if (outRight) outRight[i] = static_cast<Sample>(yRight);
-        }
+        engine.processBlock<Sample>(inLeft, inRight, outLeft, outRight, frames);
         return;
     }
 

@@ -385,6 +385,69 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
     }
 }
 
+template <typename Sample>
+void StereoProcessor::stereoPairedBlock(const Sample* inLeft, const Sample* inRight,
+                                        Sample* outLeft, Sample* outRight,
+                                        std::int32_t frames) noexcept {
+#if !TARVO_STRIP_PAIR
+    (void)inLeft, (void)inRight, (void)outLeft, (void)outRight, (void)frames;
+#else
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    FrameBuffer& bufferA = buffers_[0];
+    FrameBuffer& bufferB = buffers_[1];
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const double left = inLeft ? static_cast<double>(inLeft[i]) : 0.0;
+        const double right = inRight ? static_cast<double>(inRight[i]) : 0.0;
+        double yLeft;
+        double yRight;
+        const bool activeA = a.gate(left);
+        const bool activeB = b.gate(right);
+        if (activeA && activeB) {
+            runPair(yLeft, yRight, left, right, LevelLink::average, false, left, right);
+        } else {
+            releasePair();
+            if (!activeA && !activeB) {
+                // Both asleep: what detect and stereoFrame do then, directly.
+                a.idle(bufferA);
+                b.idle(bufferB);
+                yLeft = left;
+                yRight = right;
+            } else {
+                a.detectAfterGate(activeA, left, bufferA);
+                b.detectAfterGate(activeB, right, bufferB);
+                stereoFrame(&yLeft, &yRight, left, right, activeA, activeB, false);
+            }
+        }
+        if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
+        if (outRight) outRight[i] = static_cast<Sample>(yRight);
+    }
+#endif
+}
+
+template <typename Sample>
+void StereoProcessor::processBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
+                                   Sample* outRight, std::int32_t frames) noexcept {
+    if (kStripPairAvailable && mode_ == stereo && stripPairing_ && !strips_[0].bypass) {
+        stereoPairedBlock(inLeft, inRight, outLeft, outRight, frames);
+        return;
+    }
+    for (std::int32_t i = 0; i < frames; ++i) {
+        const double left = inLeft ? static_cast<double>(inLeft[i]) : 0.0;
+        const double right = inRight ? static_cast<double>(inRight[i]) : 0.0;
+        double yLeft = 0.0;
+        double yRight = 0.0;
+        processFrame(&yLeft, &yRight, left, right);
+        if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
+        if (outRight) outRight[i] = static_cast<Sample>(yRight);
+    }
+}
+
+template void StereoProcessor::processBlock<float>(const float*, const float*, float*, float*,
+                                                   std::int32_t) noexcept;
+template void StereoProcessor::processBlock<double>(const double*, const double*, double*,
+                                                    double*, std::int32_t) noexcept;
+
 void StereoProcessor::reset() noexcept {
     releasePair();
     strips_[0].reset();

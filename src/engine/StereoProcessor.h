@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+
 #include "engine/ChannelStrip.h"
 #include "engine/EngineControl.h"
 #include "engine/StripPair.h"
@@ -32,6 +34,15 @@ public:
     /// Side-chain input as the key (except in "M/S", keyed by the main input).
     void processFrameExternal(double* outLeft, double* outRight, double left, double right,
                               double keyLeft, double keyRight) noexcept;
+
+    /// A block keyed by the main input, frame by frame as processFrame, with
+    /// the mode and settings looked at once per block ("Stereo" paired has a
+    /// loop of its own). A null input reads as silence, a null output is not
+    /// written, and a frame the engine leaves unwritten (invalid mode) comes
+    /// out as silence. Built for float and double.
+    template <typename Sample>
+    void processBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
+                      Sample* outRight, std::int32_t frames) noexcept;
 
     /// Whether frames in which both strips are active and not bypassed run
     /// the strips side by side (detectPair, compressPair) in "Stereo",
@@ -100,6 +111,11 @@ private:
     /// Returns false (and does nothing) for the other modes.
     bool pairedFrame(double* outLeft, double* outRight, double left, double right,
                      double keyLeft, double keyRight, bool external) noexcept;
+    /// The "Stereo" paired path of processBlock: per frame what pairedFrame
+    /// does for "Stereo" with the main input as the key.
+    template <typename Sample>
+    void stereoPairedBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
+                           Sample* outRight, std::int32_t frames) noexcept;
     /// Both strips active: keys to row 0, detectPair, the audio to row 0 when
     /// it differs from the key, compressPair, both downsamplers.
 #if TARVO_STRIP_PAIR
