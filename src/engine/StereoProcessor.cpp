@@ -92,9 +92,9 @@ void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left
 }
 
 #if TARVO_STRIP_PAIR
-void StereoProcessor::runPair(double& outA, double& outB, double keyA, double keyB,
-                              LevelLink link, bool externalAudio, double audioA,
-                              double audioB) noexcept {
+template <LevelLink link, bool externalAudio>
+inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, double keyB,
+                                     double audioA, double audioB) noexcept {
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
@@ -137,7 +137,10 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
             const bool activeA = a.gate(kA);
             const bool activeB = b.gate(kB);
             if (activeA && activeB) {
-                runPair(*outLeft, *outRight, kA, kB, LevelLink::average, external, left, right);
+                if (external)
+                    runPair<LevelLink::average, true>(*outLeft, *outRight, kA, kB, left, right);
+                else
+                    runPair<LevelLink::average, false>(*outLeft, *outRight, kA, kB, left, right);
                 return true;
             }
             releasePair();
@@ -163,7 +166,10 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
             if (activeA && activeB) {
                 double mid = 0.0;
                 double side = 0.0;
-                runPair(mid, side, m, s, LevelLink::maximum, external, m, s);
+                if (external)
+                    runPair<LevelLink::maximum, true>(mid, side, m, s, m, s);
+                else
+                    runPair<LevelLink::maximum, false>(mid, side, m, s, m, s);
                 *outLeft = a.softClipper.shape(mid + side);
                 *outRight = b.softClipper.shape(mid - side);
                 return true;
@@ -180,7 +186,10 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
             const bool activeA = a.gate(kA);
             const bool activeB = b.gate(kB);
             if (activeA && activeB) {
-                runPair(*outLeft, *outRight, kA, kB, LevelLink::none, external, left, right);
+                if (external)
+                    runPair<LevelLink::none, true>(*outLeft, *outRight, kA, kB, left, right);
+                else
+                    runPair<LevelLink::none, false>(*outLeft, *outRight, kA, kB, left, right);
                 return true;
             }
             releasePair();
@@ -404,7 +413,7 @@ void StereoProcessor::stereoPairedBlock(const Sample* inLeft, const Sample* inRi
         const bool activeA = a.gate(left);
         const bool activeB = b.gate(right);
         if (activeA && activeB) {
-            runPair(yLeft, yRight, left, right, LevelLink::average, false, left, right);
+            runPair<LevelLink::average, false>(yLeft, yRight, left, right, left, right);
         } else {
             releasePair();
             if (!activeA && !activeB) {

@@ -119,8 +119,11 @@ private:
     /// Both strips active: keys to row 0, detectPair, the audio to row 0 when
     /// it differs from the key, compressPair, both downsamplers.
 #if TARVO_STRIP_PAIR
-    void runPair(double& outA, double& outB, double keyA, double keyB, LevelLink link,
-                 bool externalAudio, double audioA, double audioB) noexcept;
+    /// The link and externalAudio are template arguments, so the "Stereo"
+    /// block loop gets its frame inline with no branches on them.
+    template <LevelLink link, bool externalAudio>
+    void runPair(double& outA, double& outB, double keyA, double keyB, double audioA,
+                 double audioB) noexcept;
 #endif
 
     /// Writes the paired lanes' state back into the strips when the lanes
