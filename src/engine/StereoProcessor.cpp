@@ -112,8 +112,7 @@ inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, do
     }
     const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
     compressPair(pair_.get(), a, b, bufferA, bufferB, link, linkLimiter);
-    outA = a.downsampler.process(bufferA.rows[FrameBuffer::processed]);
-    outB = b.downsampler.process(bufferB.rows[FrameBuffer::processed]);
+    downsamplePair(pair_.get(), a, b, bufferA, bufferB, outA, outB);
 }
 #endif
 

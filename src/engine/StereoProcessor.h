@@ -117,7 +117,7 @@ private:
     void stereoPairedBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
                            Sample* outRight, std::int32_t frames) noexcept;
     /// Both strips active: keys to row 0, detectPair, the audio to row 0 when
-    /// it differs from the key, compressPair, both downsamplers.
+    /// it differs from the key, compressPair, downsamplePair.
 #if TARVO_STRIP_PAIR
     /// The link and externalAudio are template arguments, so the "Stereo"
     /// block loop gets its frame inline with no branches on them.

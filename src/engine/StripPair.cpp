@@ -224,6 +224,43 @@ void compressAt(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuf
     }
 }
 
+/// IirDecimator::process at factor N for both strips (equal coefficients):
+/// the low-pass over the N inputs and the correction shelf in lanes, the
+/// dither per strip.
+template <int N>
+inline void decimateAt(StripPairState& pair, IirDecimator& da, IirDecimator& db,
+                       const double* inA, const double* inB, double& outA,
+                       double& outB) noexcept {
+    LaneBiquad& lowPass = pair.decimatorLowPass;
+    for (int i = 0; i + 1 < N; ++i) lowPass.process(lanes(inA[i], inB[i]));
+    const __m128d y = _mm_mul_pd(
+        both(da.gain), pair.decimatorCorrection.process(lowPass.process(lanes(inA[N - 1], inB[N - 1]))));
+    outA = laneA(y) + nextNoise(da.noiseSeed, da.noiseLevel);
+    outB = laneB(y) + nextNoise(db.noiseSeed, db.noiseLevel);
+}
+
+/// IirDecimator::process for both strips; factors other than 2, 4 and 8 pass
+/// the first input.
+inline void decimatePair(StripPairState& pair, IirDecimator& da, IirDecimator& db,
+                         const double* inA, const double* inB, double& outA,
+                         double& outB) noexcept {
+    switch (da.factor) {
+        case 2:
+            decimateAt<2>(pair, da, db, inA, inB, outA, outB);
+            return;
+        case 4:
+            decimateAt<4>(pair, da, db, inA, inB, outA, outB);
+            return;
+        case 8:
+            decimateAt<8>(pair, da, db, inA, inB, outA, outB);
+            return;
+        default:
+            outA = inA[0] + nextNoise(da.noiseSeed, da.noiseLevel);
+            outB = inB[0] + nextNoise(db.noiseSeed, db.noiseLevel);
+            return;
+    }
+}
+
 }  // namespace
 
 void StripPairState::load(ChannelStrip& a, ChannelStrip& b) noexcept {
@@ -242,6 +279,10 @@ void StripPairState::load(ChannelStrip& a, ChannelStrip& b) noexcept {
     hold = lanes(a.limiterDetector.hold(), b.limiterDetector.hold());
     scoopWet = LaneScoop(a.scoopWet, b.scoopWet);
     scoopDry = LaneScoop(a.scoopDry, b.scoopDry);
+    decimatorLowPass =
+        LaneBiquad(a.downsampler.decimator.lowPass, b.downsampler.decimator.lowPass);
+    decimatorCorrection =
+        LaneBiquad(a.downsampler.decimator.correction, b.downsampler.decimator.correction);
 }
 
 void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
@@ -259,6 +300,9 @@ void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
     b.limiterDetector.setHold(laneB(hold));
     scoopWet.store(a.scoopWet, b.scoopWet);
     scoopDry.store(a.scoopDry, b.scoopDry);
+    decimatorLowPass.store(a.downsampler.decimator.lowPass, b.downsampler.decimator.lowPass);
+    decimatorCorrection.store(a.downsampler.decimator.correction,
+                              b.downsampler.decimator.correction);
 }
 
 void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
@@ -279,6 +323,26 @@ void compressPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
         compressAt<limiterPost>(pair, a, b, bufferA, bufferB, linkedLevels, linkLimiter);
     else
         compressAt<limiterOff>(pair, a, b, bufferA, bufferB, linkedLevels, linkLimiter);
+}
+
+void downsamplePair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
+                    const FrameBuffer& bufferA, const FrameBuffer& bufferB, double& outA,
+                    double& outB) noexcept {
+    Downsampler& da = a.downsampler;
+    Downsampler& db = b.downsampler;
+    const double* inA = bufferA.rows[FrameBuffer::processed];
+    const double* inB = bufferB.rows[FrameBuffer::processed];
+    if (!da.hq) {
+        decimatePair(pair, da.decimator, db.decimator, inA, inB, outA, outB);
+        return;
+    }
+    // HQ: each half of the block through the decimators, then the halfband stage.
+    double u0A, u0B, u1A, u1B;
+    decimatePair(pair, da.decimator, db.decimator, inA, inB, u0A, u0B);
+    decimatePair(pair, da.decimator, db.decimator, inA + da.stageFactor, inB + db.stageFactor,
+                 u1A, u1B);
+    outA = da.halfband.process(u0A, u1A);
+    outB = db.halfband.process(u0B, u1B);
 }
 
 }  // namespace tarvo

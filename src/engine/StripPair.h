@@ -175,6 +175,8 @@ struct StripPairState {
     twoLane::LaneBiquad limiterPeak, limiterRelease, limiterAverage;
     __m128d hold;
     twoLane::LaneScoop scoopWet, scoopDry;
+    /// The downsamplers' IIR decimator sections.
+    twoLane::LaneBiquad decimatorLowPass, decimatorCorrection;
 
     /// From the strips (equal settings): coefficients of A, state of each.
     void load(ChannelStrip& a, ChannelStrip& b) noexcept;
@@ -235,6 +237,13 @@ void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuf
 /// levels are equal in both strips, so the static gain is computed once.
 void compressPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
                   FrameBuffer& bufferB, LevelLink link, bool linkLimiter) noexcept;
+
+/// Row 2 -> Downsampler::process for both strips: the IIR decimators'
+/// sections in lanes, the dither (one generator per strip) and the HQ
+/// halfband stage per strip.
+void downsamplePair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
+                    const FrameBuffer& bufferA, const FrameBuffer& bufferB, double& outA,
+                    double& outB) noexcept;
 #endif
 
 }  // namespace tarvo
