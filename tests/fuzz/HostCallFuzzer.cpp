@@ -19,6 +19,7 @@
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -41,9 +42,14 @@ VstInt32 processLevel = kVstProcessLevelRealtime;
 /// finding then shows the sequence that led to it.
 const bool tracing = std::getenv("TARVO_FUZZ_TRACE") != nullptr;
 
-template <typename... Args>
-void trace(const char* format, Args... args) {
-    if (tracing) std::fprintf(stderr, format, args...);
+/// printf-style, so the compiler checks every call's format against its
+/// arguments.
+__attribute__((format(printf, 1, 2))) void trace(const char* format, ...) {
+    if (!tracing) return;
+    va_list args;
+    va_start(args, format);
+    std::vfprintf(stderr, format, args);
+    va_end(args);
 }
 
 VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
