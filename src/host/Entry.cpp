@@ -5,6 +5,11 @@
 
 #if defined(_WIN32)
 #define TARVO_EXPORT  // exported through Tarvo.def
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #else
 #define TARVO_EXPORT __attribute__((visibility("default")))
 #endif
@@ -36,4 +41,21 @@ AEffect* VSTCALLBACK VSTPluginMain(audioMasterCallback audioMaster) {
 // alias of VSTPluginMain: the same address under both symbols.
 extern "C" TARVO_EXPORT AEffect* legacyMainEntry(audioMasterCallback audioMaster) __asm__("main")
     __attribute__((alias("VSTPluginMain")));
+#endif
+
+#if defined(_WIN32)
+/// A host that scans its plug-in folder loads and unloads the library many
+/// times in one process. The C++ runtime linked into the DLL allocates its
+/// exception emergency pool (about 73 kB) whenever the DLL is loaded and never
+/// frees it, so on its first load the DLL pins itself: later FreeLibrary calls
+/// leave it mapped and the next LoadLibrary reuses it, as the Linux library
+/// does with -z nodelete. Not exported (Tarvo.def names the exports).
+extern "C" BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        HMODULE self = nullptr;
+        GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
+                           reinterpret_cast<LPCWSTR>(&DllMain), &self);
+    }
+    return TRUE;
+}
 #endif

@@ -8,6 +8,11 @@
 
 #include "support/PluginUnderTest.h"
 
+#if defined(_WIN32)
+#include <malloc.h>
+#include <windows.h>
+#endif
+
 namespace tarvo {
 namespace {
 
@@ -136,6 +141,37 @@ TEST(Record, SeveralInstancesLiveSideBySideAndCloseIndependently) {
     EXPECT_EQ(instances[2]->dispatch(effGetVendorVersion), 301);
     EXPECT_EQ(instances[1]->dispatch(effGetProgram), 7);
 }
+
+#if defined(_WIN32)
+/// Bytes in use in the C runtime's heap, which the DLL's allocations share.
+long long runtimeHeapInUse() {
+    _HEAPINFO entry{};
+    long long used = 0;
+    while (_heapwalk(&entry) == _HEAPOK)
+        if (entry._useflag == _USEDENTRY) used += static_cast<long long>(entry._size);
+    return used;
+}
+
+// A host scanning its plug-in folder loads and unloads the library many times
+// in one process. The C++ runtime linked into the DLL allocates about 73 kB
+// (its exception emergency pool) whenever the DLL is loaded and never frees
+// it, so the DLL pins itself on its first load and later cycles reuse it.
+// Runs in a process of its own (ctest: host_tests_load_cycles).
+TEST(LoadCycles, LoadingAndUnloadingTheLibraryLeavesNoMemoryBehind) {
+    const std::string path = test::pluginPath();
+    if (GetModuleHandleA(path.c_str()))
+        GTEST_SKIP() << "the library is loaded already in this process (run this test on its own)";
+    auto cycle = [&] {
+        vsthost::VstLibrary library(path);
+        VstInstance instance(library);
+    };
+    for (int warm = 0; warm < 2; ++warm) cycle();  // the loader's own first-time allocations
+    const long long before = runtimeHeapInUse();
+    for (int n = 0; n < 20; ++n) cycle();
+    const long long kept = runtimeHeapInUse() - before;
+    EXPECT_LT(kept, 20 * 1024) << kept << " bytes kept after 20 load-unload cycles";
+}
+#endif
 
 }  // namespace
 }  // namespace tarvo
