@@ -226,7 +226,7 @@ def cpu_table(benchmarks):
             f"running in real time. The factory programs range from "
             f"{cheapest[1] * 44100 / 1e7:.2f} % ({cheapest[0]}) to "
             f"{dearest[1] * 44100 / 1e7:.2f} % ({dearest[0]}). Exact digital silence costs "
-            f"{float(zeros[5]):.2f} times as much as signal. Measured by "
+            f"{float(zeros[6]):.2f} times as much as signal. Measured by "
             f"`tarvo-bench` ({machine[len('- Machine: '):]}; "
             f"{date[len('- Date: '):]}); see [BENCHMARKS.md](../BENCHMARKS.md).")
 

@@ -18,6 +18,7 @@ from pathlib import Path
 import matplotlib
 
 matplotlib.use("Agg")
+import matplotlib.patches  # noqa: E402
 import matplotlib.pyplot as plt  # noqa: E402
 import numpy as np  # noqa: E402
 from scipy import signal as sps  # noqa: E402
@@ -139,7 +140,9 @@ def static_curve(render, folder):
     axes.legend(loc="upper left")
     finish(figure, folder / "static-curve.png")
     top = measured["Ratio inf, Knee Hard"][6.0]
+    lift = max(out - level for curve in measured.values() for level, out in curve.items())
     return {"static-inf": f"{top:.1f} dBFS",
+            "static-lift": f"{lift:.1f} dB",
             "static-soft": f"{measured['Ratio 4.0, Knee Soft'][-20.0] + 20:+.1f} dB",
             "static-hard": f"{measured['Ratio 4.0, Knee Hard'][-20.0] + 20:+.1f} dB"}
 
@@ -158,7 +161,7 @@ def gain_reduction(render, folder):
     """Gain over time with the drum loop as key, at two attack/release
     settings: the loop keys the compressor through the side-chain input,
     and the gain is read off a steady tone on the main input."""
-    loop = render.demo_loop()[: 4 * RATE]
+    loop = render.demo_loop()[: 2 * RATE]  # one bar
     period, amplitude = 8, 0.01  # a 5512.5 Hz tone at -40 dBFS
     tone = amplitude * np.sin(2 * np.pi * np.arange(len(loop)) / period)
     common = NEUTRAL + ["Thresh.=-20", "Ratio=4", "Knee=Hard"]
@@ -167,7 +170,11 @@ def gain_reduction(render, folder):
     t = np.arange(len(loop)) / RATE
     figure, (top, bottom) = plt.subplots(2, 1, figsize=SIZE, sharex=True,
                                          gridspec_kw={"height_ratios": [1, 2]})
-    top.plot(t, loop[:, 0], color="0.45", linewidth=0.4)
+    block = int(0.002 * RATE)
+    frames = len(loop) // block
+    chunks = loop[: frames * block, 0].reshape(frames, block)
+    top.fill_between(np.arange(frames) * block / RATE, chunks.min(axis=1), chunks.max(axis=1),
+                     color="0.45", linewidth=0)
     top.set_ylabel("key (left)")
     top.set_ylim(-1, 1)
     top.set_title("Gain reduction on tarvo-render's drum loop: Thresh. -20 dB, Ratio 4.0, "
@@ -176,7 +183,7 @@ def gain_reduction(render, folder):
     for label, extra in settings:
         out = render(tone, common + extra, sidechain=loop)[:, 0]
         gain = db(demodulated_gain(out, period, amplitude))
-        bottom.plot(t, gain, linewidth=1.2, label=label)
+        bottom.plot(t[::4], gain[::4], linewidth=1.2, label=label)
         deepest[label] = gain[period:-period].min()
     bottom.set_ylabel("gain (dB)")
     bottom.set_xlabel("time (s)")
@@ -315,7 +322,7 @@ def limiter(render, folder):
     over = np.mean(np.abs(out) > 10 ** (-6 / 20)) * 100
     return {"limiter-input": f"{db(np.abs(loud).max()):+.1f} dBFS",
             "limiter-peak": f"{peak:.2f} dBFS",
-            "limiter-over": f"{over:.3f} %"}
+            "limiter-over": f"{over:.1f} %"}
 
 
 def aliasing(render, folder):
@@ -358,6 +365,65 @@ def aliasing(render, folder):
     return {f"aliasing-{k.split()[0]}": f"{v:.0f} dB" for k, v in worst.items()}
 
 
+def signal_flow(render, folder):
+    """The signal flow of one channel strip, drawn (not measured)."""
+    figure, axes = plt.subplots(figsize=(9, 4.2))
+    axes.set_xlim(0, 18)
+    axes.set_ylim(0.6, 9.0)
+    axes.axis("off")
+
+    def box(x, y, text, width=1.9, colour="#dbe9f6"):
+        axes.add_patch(matplotlib.patches.FancyBboxPatch(
+            (x - width / 2, y - 0.55), width, 1.1, boxstyle="round,pad=0.05",
+            facecolor=colour, edgecolor="0.3"))
+        axes.text(x, y, text, ha="center", va="center", fontsize=8.5)
+
+    def arrow(start, end, text=None, style="-|>"):
+        axes.annotate("", xy=end, xytext=start,
+                      arrowprops=dict(arrowstyle=style, color="0.25", linewidth=1.1))
+        if text:
+            axes.text((start[0] + end[0]) / 2, (start[1] + end[1]) / 2 + 0.2, text,
+                      ha="center", va="bottom", fontsize=7.5, color="0.25")
+
+    audio, key, dry = 6.2, 3.2, 8.4
+    box(1.1, audio, "Mode:\nL, R, mid, side\nto strips A, B", 2.0, "#eeeeee")
+    box(1.1, key, "key: the same,\nor side-chain\n(Sd.chain)", 2.0, "#eeeeee")
+    box(3.5, audio, "Input\ngain")
+    box(5.8, audio, "upsample\nUpsampl.,\nUpsmpl.")
+    box(8.1, audio, "× gain", 1.5, "#fde2c8")
+    box(10.2, audio, "Limiter\n(Pre)")
+    box(12.3, audio, "Saturat.")
+    box(14.4, audio, "MidScoop")
+    box(16.6, audio, "Dry/Wet\nmix,\ndownsample", 2.0)
+    box(3.5, key, "Input\ngain")
+    box(5.8, key, "side-chain\nfilter\n(Filter)")
+    box(8.1, key, "level\ndetector\n(Att.Mode)")
+    box(10.6, key, "gain computer\nThresh., Knee,\nRatio", 2.1)
+    box(13.1, key, "gain smoother\nAttack, Release\n(A,R Time)", 2.1)
+    for a, b in [(2.1, 2.55), (4.45, 4.85), (6.75, 7.35), (8.85, 9.25), (11.15, 11.35),
+                 (13.25, 13.45), (15.35, 15.6)]:
+        arrow((a, audio), (b, audio))
+    for a, b in [(2.1, 2.55), (4.45, 4.85), (6.75, 7.15), (9.05, 9.55), (11.65, 12.05)]:
+        arrow((a, key), (b, key))
+    arrow((13.1, key + 0.6), (8.1, audio - 0.6))
+    axes.text(12.0, 4.45, "applied gain", fontsize=7.5, color="0.25")
+    arrow((10.4, key + 0.6), (10.4, audio - 0.6))
+    axes.text(10.3, 4.75, "limiter key", ha="right", fontsize=7.5, color="0.25")
+    axes.plot([5.8, 5.8, 16.6], [audio + 0.6, dry, dry], color="0.25", linewidth=1.1)
+    arrow((16.6, dry), (16.6, audio + 0.6))
+    axes.text(11.2, dry + 0.12, "dry signal (MidScoop's opposite curve when mixed)", ha="center",
+              va="bottom", fontsize=7.5, color="0.25")
+    axes.text(9, 1.4, "Limiter \"Pre\": gain → limiter → saturation → scoop → dry/wet.   "
+              "\"Post\": gain → scoop → dry/wet → limiter → saturation.\n"
+              "\"Off\": gain → scoop → dry/wet → saturation.   "
+              "Everything between upsample and downsample runs at the oversampled rate.",
+              ha="center", va="center", fontsize=8, color="0.15")
+    axes.set_title("Signal flow of one compressor channel (strip); Mode decides what strips A "
+                   "and B get and how they return to left and right", fontsize=9.5)
+    finish(figure, folder / "signal-flow.png")
+    return {}
+
+
 def render_all(render, folder):
     """Renders every picture into folder; returns the measured numbers."""
     folder = Path(folder)
@@ -365,7 +431,7 @@ def render_all(render, folder):
     measured = {}
     with tempfile.TemporaryDirectory(prefix="tarvo-manual-") as scratch:
         renderer = Renderer(render, scratch)
-        for draw in (static_curve, gain_reduction, sidechain_filter, scoop, limiter, aliasing):
+        for draw in (signal_flow, static_curve, gain_reduction, sidechain_filter, scoop, limiter, aliasing):
             print(f"picture: {draw.__name__}")
             measured.update(draw(renderer, folder))
     return measured
