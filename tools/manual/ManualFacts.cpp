@@ -7,7 +7,8 @@
 // - every parameter: name, label, display at both ends, option names (from
 //   the parameter table), the display of program 0;
 // - the Attack and Release ranges under each "A,R Time" option;
-// - every factory program: its name and the display of all 22 parameters;
+// - every factory program: its name, and the display and position of all 22
+//   parameters;
 // - the "Upsampl." choice of every program at other host rates;
 // - the reported latency at each oversampling factor, "Fast" and "HQ".
 //
@@ -127,11 +128,17 @@ std::vector<std::string> programs(const VstLibrary& library) {
     std::vector<std::string> rows;
     for (int n = 0; n < plugin.effect().numPrograms; ++n) {
         plugin.dispatch(effSetProgram, 0, n);
-        std::vector<std::string> shown;
-        for (int i = 0; i < kParameterCount; ++i) shown.push_back(quoted(plugin.parameterDisplay(i)));
+        std::vector<std::string> shown, positions;
+        for (int i = 0; i < kParameterCount; ++i) {
+            shown.push_back(quoted(plugin.parameterDisplay(i)));
+            char position[32];
+            std::snprintf(position, sizeof position, "%.9g", static_cast<double>(plugin.getParameter(i)));
+            positions.push_back(position);
+        }
         rows.push_back("{\"index\": " + std::to_string(n) +
                        ", \"name\": " + quoted(plugin.programName()) +
-                       ", \"display\": " + list(shown) + "}");
+                       ", \"display\": " + list(shown) + ", \"positions\": " + list(positions) +
+                       "}");
     }
     return rows;
 }

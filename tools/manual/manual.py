@@ -231,6 +231,26 @@ def cpu_table(benchmarks):
             f"{date[len('- Date: '):]}); see [BENCHMARKS.md](../BENCHMARKS.md).")
 
 
+def stored_default_example(facts):
+    """A shell command that stores the factory "Default" with "Mode" at
+    "2 Mono" as the user's default program."""
+    mode = next(p for p in facts["parameters"] if p["name"] == "Mode")
+    choice = mode["options"].index("2 Mono")
+    positions = [f"{x:.6g}" for x in facts["programs"][0]["positions"]]
+    positions[mode["index"]] = f"{choice}/{len(mode['options']) - 1}"
+    lines, line = [], " "
+    for position in positions:
+        if len(line) + len(position) > 76:
+            lines.append(line.rstrip())
+            line = " "
+        line += f" {position},"
+    lines.append(line.rstrip(","))
+    body = "\n".join(lines)
+    return ("```sh\nmkdir -p ~/.config/orlenaudio/Tarvo\n"
+            f"python3 -c \"import struct, sys; sys.stdout.buffer.write(struct.pack("
+            f"'<{len(positions)}f',\n{body}))\" > ~/.config/orlenaudio/Tarvo/Default\n```")
+
+
 def generated_blocks(facts, benchmarks):
     fast = {latency_samples(facts, r["upsampling"], "Fast") for r in facts["latency"]}
     hq = {latency_samples(facts, r["upsampling"], "HQ") for r in facts["latency"]} - fast
@@ -245,6 +265,7 @@ def generated_blocks(facts, benchmarks):
         "latency-fast": " or ".join(str(n) for n in sorted(fast)),
         "latency-hq": " or ".join(str(n) for n in sorted(hq)),
         "cpu": cpu_table(benchmarks),
+        "stored-default-example": stored_default_example(facts),
         "identity": (f"\"{facts['name']}\" by \"{facts['vendor']}\", version "
                      f"{facts['version']}, {facts['inputs']} inputs and {facts['outputs']} "
                      f"outputs, {len(facts['parameters'])} parameters, "
