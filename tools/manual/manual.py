@@ -58,13 +58,14 @@ PROGRAM_PURPOSES = {
                "medium attack and release",
     "kick": "a kick drum track (mono): heavy, hard-kneed compression with a slightly "
             "slow attack that lets the beater through",
-    "snare": "a snare track (mono): hard knee, fast-ish release, the scoop slightly "
-             "negative to take out boxiness",
+    "snare": "a snare track (mono): hard knee, medium ratio and generous make-up, "
+             "with the limiter catching the loudest hits",
     "overheads": "a stereo overhead pair: linked stereo compression that keeps the image",
     "room": "room microphones: soft knee, the fastest attack and release to bring up "
             "the ambience, each side on its own",
-    "DRUM BUSS": "a stereo drum group: gentle glue with the limiter catching peaks "
-                 "(the program tarvo-render's demo uses)",
+    "DRUM BUSS": "a stereo drum group: moderate, linked compression of the whole "
+                 "kit with the limiter catching peaks (the program tarvo-render's demo "
+                 "uses)",
     "bass": "a bass track (mono): high ratio, soft-ish knee, fast attack and long "
             "release, key high-passed so the lowest notes do not pump",
     "vocal (ins.1)": "a lead vocal (mono): low threshold, gentle ratio, soft knee and "
@@ -74,11 +75,13 @@ PROGRAM_PURPOSES = {
     "back vocal": "backing vocals (mono): soft, moderate compression that tucks them in",
     "funky dbl.guitars": "double-tracked rhythm guitars, one per side: fast, hard, "
                          "each side on its own",
-    "solo guitar": "a lead guitar (mono): firm compression for sustain, with the "
-                   "full low end in the key",
+    "solo guitar": "a lead guitar (mono): firm compression for sustain, with no "
+                   "high-pass on the key",
     "acoustic guitar": "an acoustic guitar (mono): fast, gentle, soft-kneed levelling",
-    "keyboards": "keyboards, one instrument per side: moderate compression with make-up",
-    "Mix BUSS": "the stereo mix bus: low ratio, soft knee, full-range key, gentle glue",
+    "keyboards": "keyboards in stereo, each side compressed on its own: moderate "
+                 "compression with make-up",
+    "Mix BUSS": "the stereo mix bus: low ratio, soft knee and no high-pass on the "
+                "key, for gentle glue",
     "premaster": "the last stage before mastering: the lowest ratio with the input "
                  "raised, saturation on and the limiter after the dry/wet mix",
 }
