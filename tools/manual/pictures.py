@@ -110,7 +110,7 @@ def finish(figure, path):
 
 def static_curve(render, folder):
     """Output level against input level for a steady 1 kHz tone."""
-    levels = np.arange(-50, 7, 1.0)
+    levels = np.arange(-50, 6.5, 0.5)
     step = 0.15  # seconds per level; the level is read over the last third
     tone = np.concatenate([sine(1000, step, 10 ** (level / 20)) for level in levels])
     n = int(step * RATE)
@@ -121,16 +121,27 @@ def static_curve(render, folder):
               ("Ratio 4.0, Knee Soft", ["Ratio=4", "Knee=Soft"])]
     common = NEUTRAL + ["Thresh.=-20", "Attack=10", "Release=100"]
     figure, axes = plt.subplots(figsize=SIZE)
-    axes.plot(levels, levels, color="0.6", linestyle=":", label="no compression (1:1)")
+    # The knee region, enlarged, in the empty lower right corner.
+    zoom = axes.inset_axes([0.62, 0.06, 0.35, 0.38])
+    for target in (axes, zoom):
+        target.plot(levels, levels, color="0.6", linestyle=":", label="no compression (1:1)")
     measured = {}
     for (label, settings), style in zip(curves, ["-", "-", "-", "--", "-."]):
         out = render(tone, common + settings)[:, 0]
         peaks = [db(rms(out[i * n + 2 * n // 3:(i + 1) * n]) * np.sqrt(2))
                  for i in range(len(levels))]
         axes.plot(levels, peaks, style, linewidth=1.8, label=label)
+        zoom.plot(levels, peaks, style, linewidth=1.4)
         measured[label] = dict(zip(levels, peaks))
+    zoom.set_xlim(-28, -12)
+    zoom.set_ylim(-24, -16)
+    zoom.axvline(-20, color="0.4", linewidth=0.8)
+    zoom.set_title("knee region", fontsize=8)
+    zoom.tick_params(labelsize=7)
+    zoom.grid(True, alpha=0.3)
+    axes.indicate_inset_zoom(zoom, edgecolor="0.5")
     axes.axvline(-20, color="0.4", linewidth=0.8)
-    axes.text(-19.5, -48, "Thresh. -20 dB", color="0.3")
+    axes.text(-19.5, 3, "Thresh. -20 dB", color="0.3")
     axes.set_xlabel("input level (dBFS, peak of a 1 kHz sine)")
     axes.set_ylabel("output level (dBFS, peak)")
     axes.set_title("Static curve: Thresh. -20 dB, Makeup 0 dB, Saturat. Off, limiter Off")
