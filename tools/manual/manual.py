@@ -195,7 +195,9 @@ def latency_table(facts):
 
 def benchmark_rows(text, heading):
     """The rows of the first table after a heading of BENCHMARKS.md."""
-    start = text.index(heading)
+    start = text.find(heading)
+    if start < 0:
+        raise SystemExit(f"manual.py: BENCHMARKS.md has no section {heading!r}")
     rows = []
     for line in text[start:].splitlines()[1:]:
         if line.startswith("|"):
@@ -212,7 +214,11 @@ def cpu_table(benchmarks):
     for factor in ("1x", "2x", "4x", "8x"):
         cells = [code(factor)]
         for path in ("Fast", "HQ"):
-            t = ns[(f"{factor} {path} Stereo Pre", "float")]
+            case = f"{factor} {path} Stereo Pre"
+            if (case, "float") not in ns:
+                raise SystemExit(f"manual.py: BENCHMARKS.md's \"Tarvo on signal\" table "
+                                 f"has no row {case!r} in float")
+            t = ns[(case, "float")]
             cells.append(f"{t:.0f} ns, {t * 44100 / 1e7:.2f} %")
         rows.append(cells)
     machine = next(line for line in benchmarks.splitlines() if line.startswith("- Machine:"))
