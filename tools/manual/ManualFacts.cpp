@@ -132,7 +132,8 @@ std::vector<std::string> programs(const VstLibrary& library) {
         for (int i = 0; i < kParameterCount; ++i) {
             shown.push_back(quoted(plugin.parameterDisplay(i)));
             char position[32];
-            std::snprintf(position, sizeof position, "%.9g", static_cast<double>(plugin.getParameter(i)));
+            std::snprintf(position, sizeof position, "%.9g",
+                          static_cast<double>(plugin.getParameter(i)));
             positions.push_back(position);
         }
         rows.push_back("{\"index\": " + std::to_string(n) +
@@ -171,7 +172,8 @@ std::vector<std::string> latencies(const VstLibrary& library) {
             plugin.setParameter(param::Upsampling, static_cast<float>(factor) / 3.0f);
             rows.push_back("{\"upsampling\": " +
                            quoted(plugin.parameterDisplay(param::Upsampling)) +
-                           ", \"path\": " + quoted(plugin.parameterDisplay(param::OversamplingPath)) +
+                           ", \"path\": " +
+                           quoted(plugin.parameterDisplay(param::OversamplingPath)) +
                            ", \"samples\": " + std::to_string(plugin.effect().initialDelay) + "}");
         }
     }
@@ -202,7 +204,8 @@ int main(int argc, char** argv) {
         std::printf("{\n");
         std::printf("  \"name\": %s,\n", quoted(plugin.effectName()).c_str());
         std::printf("  \"vendor\": %s,\n", quoted(plugin.vendorString()).c_str());
-        std::printf("  \"version\": %ld,\n", static_cast<long>(plugin.dispatch(effGetVendorVersion)));
+        std::printf("  \"version\": %ld,\n",
+                    static_cast<long>(plugin.dispatch(effGetVendorVersion)));
         std::printf("  \"inputs\": %d,\n", static_cast<int>(plugin.effect().numInputs));
         std::printf("  \"outputs\": %d,\n", static_cast<int>(plugin.effect().numOutputs));
         printSection("parameters", parameters(library));

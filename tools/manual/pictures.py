@@ -369,7 +369,8 @@ def aliasing(render, folder):
         axes.text(0.995, 0.9, f"Upsampl. {factor}, Upsmpl. {path}", transform=axes.transAxes,
                   ha="right", va="top", bbox=dict(facecolor="white", edgecolor="0.7"))
         axes.grid(True, alpha=0.3)
-    panels[0].set_title("A driven 5 kHz sine: harmonics (dashed lines) and aliases (every other line)")
+    panels[0].set_title("A driven 5 kHz sine: harmonics (dashed lines) and aliases "
+                        "(every other line)")
     panels[-1].set_xlabel("frequency (kHz)")
     panels[-1].set_xlim(0, RATE / 2000)
     finish(figure, folder / "aliasing.png")
@@ -442,7 +443,8 @@ def render_all(render, folder):
     measured = {}
     with tempfile.TemporaryDirectory(prefix="tarvo-manual-") as scratch:
         renderer = Renderer(render, scratch)
-        for draw in (signal_flow, static_curve, gain_reduction, sidechain_filter, scoop, limiter, aliasing):
+        for draw in (signal_flow, static_curve, gain_reduction, sidechain_filter, scoop, limiter,
+                     aliasing):
             print(f"picture: {draw.__name__}")
             measured.update(draw(renderer, folder))
     return measured
