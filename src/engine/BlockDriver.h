@@ -12,8 +12,9 @@ namespace tarvo {
 /// with an external key. Every frame reads all its inputs before it writes,
 /// so in-place buffers give the same result as separate ones.
 ///
-/// A host may hand over null pointers: null arrays process nothing, a
-/// missing input channel reads as silence and a missing output channel is not
+/// A host may hand over null pointers and non-finite samples: null arrays
+/// process nothing, a missing input channel and a NaN or infinite input
+/// sample read as silence (hostSample), and a missing output channel is not
 /// written. A frame the engine leaves unwritten (invalid channel mode) comes
 /// out as silence rather than whatever the buffer held.
 template <typename Sample>
@@ -33,10 +34,10 @@ void processBlock(StereoProcessor& engine, bool sideChainExternal, Sample* const
     const Sample* keyLeft = inputs[2];
     const Sample* keyRight = inputs[3];
     for (std::int32_t i = 0; i < frames; ++i) {
-        const double left = inLeft ? static_cast<double>(inLeft[i]) : 0.0;
-        const double right = inRight ? static_cast<double>(inRight[i]) : 0.0;
-        const double kl = keyLeft ? static_cast<double>(keyLeft[i]) : 0.0;
-        const double kr = keyRight ? static_cast<double>(keyRight[i]) : 0.0;
+        const double left = hostSample(inLeft, i);
+        const double right = hostSample(inRight, i);
+        const double kl = hostSample(keyLeft, i);
+        const double kr = hostSample(keyRight, i);
         double yLeft = 0.0;
         double yRight = 0.0;
         engine.processFrameExternal(&yLeft, &yRight, left, right, kl, kr);

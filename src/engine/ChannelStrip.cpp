@@ -70,9 +70,12 @@ void ChannelStrip::compress(FrameBuffer& buffer) noexcept {
     }
 }
 
-double ChannelStrip::finish(FrameBuffer& buffer) noexcept {
-    if (bypass) return delayedKey();
+double ChannelStrip::finish(FrameBuffer& buffer, const Upsampler& audioSource) noexcept {
     const double* audio = buffer.rows[FrameBuffer::audio];
+    if (bypass) {
+        downsampler.process(audio);
+        return delayedAudio(audioSource);
+    }
     double* processed = buffer.rows[FrameBuffer::processed];
     const double* averageGain = buffer.rows[FrameBuffer::averageLimitGain];
     const double* peakGain = buffer.rows[FrameBuffer::peakLimitGain];

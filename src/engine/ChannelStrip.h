@@ -42,7 +42,17 @@ struct ChannelStrip {
     /// The silence gate alone: counts zero keys (x == 0.0) while active,
     /// falls asleep after silenceHoldSamples of them, wakes on any other
     /// key (NaN included). Returns whether the strip is active.
-    inline bool gate(double x) noexcept;
+    inline bool gate(double x) noexcept { return gateHearing(x != 0.0); }
+    /// The gate of a strip whose key is not its audio (another input, the
+    /// side-chain): it counts frames in which both are zero. An asleep strip
+    /// passes its input undelayed, which is the input delayed by the path's
+    /// latency only while that input and everything in the resamplers are
+    /// zeros; so a silent key under playing audio keeps the strip awake.
+    inline bool gate(double key, double audio) noexcept {
+        return gateHearing(key != 0.0 || audio != 0.0);
+    }
+    /// One gate step: `heard` is false for a silent frame.
+    inline bool gateHearing(bool heard) noexcept;
     /// What an inactive strip does in a frame: its limiter detector idles
     /// one step and the buffer is cleared.
     inline void idle(FrameBuffer& buffer) noexcept;
@@ -56,8 +66,12 @@ struct ChannelStrip {
     /// Rows 2, 3 and 4 from rows 0 (audio) and 1 (levels).
     void compress(FrameBuffer& buffer) noexcept;
     /// Limiter gain, saturation and the "Pre" mix on row 2, then one output
-    /// sample at the host rate.
-    double finish(FrameBuffer& buffer) noexcept;
+    /// sample at the host rate. Bypassed: the audio delayed by the path's
+    /// latency (delayedAudio of the upsampler that took it into row 0, this
+    /// strip's own unless given), while the downsampler takes row 0 so that
+    /// leaving bypass continues without replaying old audio.
+    double finish(FrameBuffer& buffer) noexcept { return finish(buffer, upsampler); }
+    double finish(FrameBuffer& buffer, const Upsampler& audioSource) noexcept;
     /// detect, compress and finish on one signal that is key and audio;
     /// an inactive strip returns x unchanged (no gain, no delay).
     double processMono(double x) noexcept;
@@ -79,8 +93,14 @@ struct ChannelStrip {
     /// The most recent scaled key sample that entered the upsampler (noise
     /// included); the limiter's key runs this far ahead of the audio.
     double newestKey() const noexcept { return upsampler.interpolator.history[3]; }
-    /// The key sample two input samples before the newest (the bypass output).
-    double delayedKey() const noexcept { return upsampler.interpolator.history[1]; }
+    /// What `source` took in, delayed by exactly the latency of the whole
+    /// resampling path (downsampler.latency(): 2 host samples, 172 with HQ):
+    /// without HQ the interpolator's x[n-2] (its dither included), with HQ
+    /// the halfband stage's stored input of 172 samples ago.
+    double delayedAudio(const Upsampler& source) const noexcept {
+        return source.hq ? source.halfband.pastInput(downsampler.latency())
+                         : source.interpolator.history[1];
+    }
 
     Upsampler upsampler;
     Downsampler downsampler;
@@ -108,15 +128,15 @@ struct ChannelStrip {
     bool active = false;
 };
 
-inline bool ChannelStrip::gate(double x) noexcept {
-    // A NaN key compares unequal to 0.0 and so counts as signal.
+inline bool ChannelStrip::gateHearing(bool heard) noexcept {
+    // A NaN key compares unequal to 0.0 and so counts as heard.
     if (active) {
-        if (x == 0.0) {
+        if (!heard) {
             if (++silenceCounter >= silenceHoldSamples) active = false;
         } else {
             silenceCounter = 0;
         }
-    } else if (x != 0.0) {
+    } else if (heard) {
         active = true;
         silenceCounter = 0;
     }

@@ -1,5 +1,7 @@
 #include "engine/DetectorUpdate.h"
 
+#include <algorithm>
+
 #include "filters/DetectorDesign.h"
 
 namespace tarvo {
@@ -28,7 +30,8 @@ void updateDetectorFilters(const DetectorTargets& strip, int factor, bool alphaM
     if (n != strip.limiter.windowLength()) strip.limiter.resizeWindow(n);
     strip.limiter.applyDesign(designLimiterFilters(rate));
 
-    strip.silenceHoldSamples = silenceHoldSamples(sampleRate, releaseSeconds);
+    strip.silenceHoldSamples =
+        std::max(silenceHoldSamples(sampleRate, releaseSeconds), kShortestSilenceHold);
 }
 
 }  // namespace tarvo

@@ -18,6 +18,12 @@ struct DetectorTargets {
     std::uint32_t& silenceHoldSamples;
 };
 
+/// The shortest silence hold, in host samples: longer than the longest path
+/// latency (172 with HQ) and the decimators' settling, so that a strip
+/// falls asleep, and passes its input undelayed, only when its resamplers
+/// hold nothing but silence, also at low rates with a short release.
+inline constexpr std::uint32_t kShortestSilenceHold = 256;
+
 /// Redesigns one strip's detectors for its oversampling factor F, at
 /// R = sampleRate * F. Times in seconds (0 allowed), filterHz 0 = shelf.
 ///  1. detectorGain and the level detector's fixed timing by mode (detectorTiming);
@@ -28,7 +34,8 @@ struct DetectorTargets {
 ///  5. gain smoother: designEnvelope(alphaMode, attack, release as frequencies, D);
 ///  6. limiter: window resized to ceil(R * 0.63 ms) when that differs, and
 ///     its three smoothing sections at R;
-///  7. silence hold: 2 * sampleRate * release samples.
+///  7. silence hold: 2 * sampleRate * release samples, at least
+///     kShortestSilenceHold.
 /// Only coefficients (and the window buffer) change: envelopes, histories
 /// and window contents carry on. May allocate (the window): call between
 /// blocks; throws std::bad_alloc if the window cannot be had.

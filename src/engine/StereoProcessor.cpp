@@ -14,9 +14,12 @@ StereoProcessor::StereoProcessor() {
 }
 
 double StereoProcessor::delayThroughB(double value) noexcept {
+    ChannelStrip& b = strips_[1];
     double* row = buffers_[1].rows[FrameBuffer::audio];
-    strips_[1].upsampler.process(value, row);
-    return strips_[1].downsampler.process(row);
+    b.upsampler.process(value, row);
+    const double resampled = b.downsampler.process(row);
+    // Bypassed, the exact delay of the path, as the other half gets it.
+    return b.bypass ? b.delayedAudio(b.upsampler) : resampled;
 }
 
 void StereoProcessor::linkLevelsByMaximum() noexcept {
@@ -57,9 +60,9 @@ void StereoProcessor::midSideFrame(double* outLeft, double* outRight, double mid
             audioUpsamplerRight.process(b.inputGain * side, buffers_[1].rows[FrameBuffer::audio]);
         }
         a.compress(buffers_[0]);
-        mid = a.finish(buffers_[0]);
+        mid = a.finish(buffers_[0], externalAudio ? audioUpsamplerLeft : a.upsampler);
         b.compress(buffers_[1]);
-        side = b.finish(buffers_[1]);
+        side = b.finish(buffers_[1], externalAudio ? audioUpsamplerRight : b.upsampler);
     }
     // The output sums are clipped whatever the saturation setting.
     *outLeft = a.softClipper.shape(mid + side);
@@ -84,11 +87,12 @@ void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left
     if (activeB) b.compress(buffers_[1]);
     if (activeA) {
         if (activeB && (a.limiterPre || a.limiterPost)) linkLimiterGains();
-        *outLeft = a.finish(buffers_[0]);
+        *outLeft = a.finish(buffers_[0], externalAudio ? audioUpsamplerLeft : a.upsampler);
     } else {
         *outLeft = left;
     }
-    *outRight = activeB ? b.finish(buffers_[1]) : right;
+    *outRight =
+        activeB ? b.finish(buffers_[1], externalAudio ? audioUpsamplerRight : b.upsampler) : right;
 }
 
 #if TARVO_STRIP_PAIR
@@ -133,8 +137,9 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
         case stereo: {
             const double kA = external ? keyLeft : left;
             const double kB = external ? keyRight : right;
-            const bool activeA = a.gate(kA);
-            const bool activeB = b.gate(kB);
+            // With the main input as the key, gate(k, k) is gate(k).
+            const bool activeA = a.gate(kA, left);
+            const bool activeB = b.gate(kB, right);
             if (activeA && activeB) {
                 if (external)
                     runPair<LevelLink::average, true>(*outLeft, *outRight, kA, kB, left, right);
@@ -182,8 +187,9 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
         case dualMono: {
             const double kA = external ? keyLeft : left;
             const double kB = external ? keyRight : right;
-            const bool activeA = a.gate(kA);
-            const bool activeB = b.gate(kB);
+            // With the main input as the key, gate(k, k) is gate(k).
+            const bool activeA = a.gate(kA, left);
+            const bool activeB = b.gate(kB, right);
             if (activeA && activeB) {
                 if (external)
                     runPair<LevelLink::none, true>(*outLeft, *outRight, kA, kB, left, right);
@@ -219,9 +225,9 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
             audioUpsamplerLeft.process(a.inputGain * left, bufferA.rows[FrameBuffer::audio]);
             audioUpsamplerRight.process(b.inputGain * right, bufferB.rows[FrameBuffer::audio]);
             a.compress(bufferA);
-            *outLeft = a.finish(bufferA);
+            *outLeft = a.finish(bufferA, audioUpsamplerLeft);
             b.compress(bufferB);
-            *outRight = b.finish(bufferB);
+            *outRight = b.finish(bufferB, audioUpsamplerRight);
             return true;
         }
         default:
@@ -255,11 +261,11 @@ void StereoProcessor::processFrame(double* outLeft, double* outRight, double lef
             return;
         case rightKeyed: {
             double y = left;
-            if (a.detect(right, bufferA)) {
+            if (a.detectAfterGate(a.gate(right, left), right, bufferA)) {
                 // The audio replaces the key samples in A's row 0; row 1 keeps R's levels.
                 b.upsampler.process(a.inputGain * left, bufferA.rows[FrameBuffer::audio]);
                 a.compress(bufferA);
-                y = a.finish(bufferA);
+                y = a.finish(bufferA, b.upsampler);
             }
             *outLeft = y;
             *outRight = y;
@@ -321,18 +327,19 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
         case monoLeft:
         case rightKeyed: {
             double y = left;
-            if (a.detect(mode_ == monoLeft ? keyLeft : keyRight, bufferA)) {
+            const double key = mode_ == monoLeft ? keyLeft : keyRight;
+            if (a.detectAfterGate(a.gate(key, left), key, bufferA)) {
                 audioUpsamplerLeft.process(a.inputGain * left, audioA);
                 a.compress(bufferA);
-                y = a.finish(bufferA);
+                y = a.finish(bufferA, audioUpsamplerLeft);
             }
             *outLeft = y;
             *outRight = y;
             return;
         }
         case dualMono: {
-            const bool activeA = a.detect(keyLeft, bufferA);
-            const bool activeB = b.detect(keyRight, bufferB);
+            const bool activeA = a.detectAfterGate(a.gate(keyLeft, left), keyLeft, bufferA);
+            const bool activeB = b.detectAfterGate(b.gate(keyRight, right), keyRight, bufferB);
             if (!activeA && !activeB) {
                 *outLeft = left;
                 *outRight = right;
@@ -342,18 +349,22 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
             audioUpsamplerLeft.process(a.inputGain * left, audioA);
             audioUpsamplerRight.process(b.inputGain * right, audioB);
             a.compress(bufferA);
-            *outLeft = a.finish(bufferA);
+            *outLeft = a.finish(bufferA, audioUpsamplerLeft);
             b.compress(bufferB);
-            *outRight = b.finish(bufferB);
+            *outRight = b.finish(bufferB, audioUpsamplerRight);
             return;
         }
         case midOnly: {
             double m = (left + right) * 0.5;
             double s = (left - right) * 0.5;
-            if (a.detect((keyLeft + keyRight) * 0.5, bufferA)) {
+            // Awake while the key or either main channel sounds: the half
+            // that is only delayed needs the strip awake as well.
+            const double key = (keyLeft + keyRight) * 0.5;
+            if (a.detectAfterGate(a.gateHearing(key != 0.0 || left != 0.0 || right != 0.0), key,
+                                  bufferA)) {
                 audioUpsamplerLeft.process(a.inputGain * m, audioA);
                 a.compress(bufferA);
-                m = a.finish(bufferA);
+                m = a.finish(bufferA, audioUpsamplerLeft);
                 s = delayThroughB(b.inputGain * s);
             }
             *outLeft = s + m;
@@ -363,10 +374,12 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
         case sideOnly: {
             double m = (left + right) * 0.5;
             double s = (left - right) * 0.5;
-            if (a.detect((keyLeft - keyRight) * 0.5, bufferA)) {
+            const double key = (keyLeft - keyRight) * 0.5;
+            if (a.detectAfterGate(a.gateHearing(key != 0.0 || left != 0.0 || right != 0.0), key,
+                                  bufferA)) {
                 audioUpsamplerLeft.process(a.inputGain * s, audioA);
                 a.compress(bufferA);
-                s = a.finish(bufferA);
+                s = a.finish(bufferA, audioUpsamplerLeft);
                 m = delayThroughB(b.inputGain * m);
             }
             *outLeft = s + m;
@@ -383,8 +396,8 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
             return;
         }
         case stereo: {
-            const bool activeA = a.detect(keyLeft, bufferA);
-            const bool activeB = b.detect(keyRight, bufferB);
+            const bool activeA = a.detectAfterGate(a.gate(keyLeft, left), keyLeft, bufferA);
+            const bool activeB = b.detectAfterGate(b.gate(keyRight, right), keyRight, bufferB);
             stereoFrame(outLeft, outRight, left, right, activeA, activeB, true);
             return;
         }
@@ -405,8 +418,8 @@ void StereoProcessor::stereoPairedBlock(const Sample* inLeft, const Sample* inRi
     FrameBuffer& bufferA = buffers_[0];
     FrameBuffer& bufferB = buffers_[1];
     for (std::int32_t i = 0; i < frames; ++i) {
-        const double left = inLeft ? static_cast<double>(inLeft[i]) : 0.0;
-        const double right = inRight ? static_cast<double>(inRight[i]) : 0.0;
+        const double left = hostSample(inLeft, i);
+        const double right = hostSample(inRight, i);
         double yLeft;
         double yRight;
         const bool activeA = a.gate(left);
@@ -441,8 +454,8 @@ void StereoProcessor::processBlock(const Sample* inLeft, const Sample* inRight, 
         return;
     }
     for (std::int32_t i = 0; i < frames; ++i) {
-        const double left = inLeft ? static_cast<double>(inLeft[i]) : 0.0;
-        const double right = inRight ? static_cast<double>(inRight[i]) : 0.0;
+        const double left = hostSample(inLeft, i);
+        const double right = hostSample(inRight, i);
         double yLeft = 0.0;
         double yRight = 0.0;
         processFrame(&yLeft, &yRight, left, right);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "engine/ChannelStrip.h"
@@ -20,6 +21,18 @@ enum ChannelMode : int {
     stereo = 6,      ///< "Stereo": L by A, R by B, levels linked by average
 };
 
+/// A host sample as the engine takes it: widened to double, with a missing
+/// channel (null) and a non-finite sample (NaN or an infinity, as an
+/// upstream glitch may send) read as silence. No filter or envelope ever
+/// takes in a non-finite value, so the audio after one carries on as if it
+/// had been zero instead of turning to NaN for good.
+template <typename Sample>
+inline double hostSample(const Sample* channel, std::int32_t i) noexcept {
+    if (!channel) return 0.0;
+    const double x = static_cast<double>(channel[i]);
+    return std::isfinite(x) ? x : 0.0;
+}
+
 /// The audio engine of one instance: two channel strips and the two extra
 /// audio upsamplers that the external key needs. Turns one stereo frame into
 /// one stereo frame; the channel mode decides what each strip listens to,
@@ -37,9 +50,10 @@ public:
 
     /// A block keyed by the main input, frame by frame as processFrame, with
     /// the mode and settings looked at once per block ("Stereo" paired has a
-    /// loop of its own). A null input reads as silence, a null output is not
-    /// written, and a frame the engine leaves unwritten (invalid mode) comes
-    /// out as silence. Built for float and double.
+    /// loop of its own). Inputs are read by hostSample (null or non-finite:
+    /// silence), a null output is not written, and a frame the engine leaves
+    /// unwritten (invalid mode) comes out as silence. Built for float and
+    /// double.
     template <typename Sample>
     void processBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
                       Sample* outRight, std::int32_t frames) noexcept;

@@ -94,6 +94,9 @@ public:
     /// Clears the delay line; the kernel is kept.
     void reset() noexcept { fir_.delay.reset(); }
     int activeTaps() const noexcept { return fir_.activeTaps; }
+    /// The input of `samplesAgo` calls ago (0: the newest), up to 175: the
+    /// delay line holds it doubled, and halving is exact.
+    double pastInput(int samplesAgo) const noexcept { return 0.5 * fir_.delay.at(samplesAgo); }
     /// Takes over the other stage's history (delay line and write index).
     void copyStateFrom(const HalfbandInterpolator& other) noexcept {
         fir_.delay.slots = other.fir_.delay.slots;

@@ -21,17 +21,23 @@ TEST(BlockDriver, AFrameTheEngineLeavesUnwrittenComesOutAsSilence) {
 }
 
 TEST(BlockDriver, MissingSideChainChannelsReadAsSilence) {
-    // "R-S.chn" keyed by a missing right side-chain channel: the key is
-    // silent, so the strip never wakes and the left input passes unchanged.
+    // "R-S.chn" keyed by a missing right side-chain channel gives what a
+    // zero-filled channel gives (the copy shares the noise seeds).
     StereoProcessor engine;
     engine.setChannelMode(rightKeyed);
-    std::vector<double> left(256), right(256, 0.25), outLeft(256), outRight(256);
+    StereoProcessor reference(engine);
+    std::vector<double> left(256), right(256, 0.25), zeros(256, 0.0);
     for (int i = 0; i < 256; ++i) left[i] = 0.001 * i;
+    std::vector<double> outLeft(256), outRight(256), expectLeft(256), expectRight(256);
     double* inputs[4] = {left.data(), right.data(), nullptr, nullptr};
     double* outputs[2] = {outLeft.data(), outRight.data()};
     processBlock(engine, true, inputs, outputs, 256);
-    EXPECT_EQ(outLeft, left);
-    EXPECT_EQ(outRight, left);
+    double* zeroKey[4] = {left.data(), right.data(), zeros.data(), zeros.data()};
+    double* expected[2] = {expectLeft.data(), expectRight.data()};
+    processBlock(reference, true, zeroKey, expected, 256);
+    EXPECT_EQ(outLeft, expectLeft);
+    EXPECT_EQ(outRight, expectRight);
+    EXPECT_NE(outLeft, std::vector<double>(256, 0.0));
 }
 
 TEST(BlockDriver, NullArraysAndChannelsWriteNothing) {

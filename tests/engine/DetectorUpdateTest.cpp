@@ -85,7 +85,7 @@ TEST(DetectorUpdate, ZeroAttackGivesHalfCoefficient) {
     updateDetectorFilters(s.targets(), 4, false, 44100.0, 0.0, 0.0, 0.0);
     EXPECT_DOUBLE_EQ(s.gainSmoother.attackCoefficient, 0.5);
     EXPECT_DOUBLE_EQ(s.gainSmoother.releaseCoefficient, 0.5);
-    EXPECT_EQ(s.silenceHold, 0u);
+    EXPECT_EQ(s.silenceHold, kShortestSilenceHold);
 }
 
 TEST(DetectorUpdate, NyquistOfTheBaseRateByFactor) {
@@ -136,6 +136,10 @@ TEST(DetectorUpdate, SilenceHoldFromRateAndRelease) {
     EXPECT_EQ(s.silenceHold, 9600u);
     updateDetectorFilters(s.targets(), 8, false, 44100.0, 0.01, 1.0, 0.0);
     EXPECT_EQ(s.silenceHold, 88200u);
+    // 2 * 8000 * 0.005 = 80 would let a strip sleep with audio still in an
+    // HQ path (172 samples): the hold is floored.
+    updateDetectorFilters(s.targets(), 4, false, 8000.0, 0.001, 0.005, 0.0);
+    EXPECT_EQ(s.silenceHold, 256u);
 }
 
 TEST(DetectorUpdate, KeyFilterSelection) {

@@ -39,31 +39,28 @@ double peak(const std::vector<double>& x, int from) {
     return m;
 }
 
-TEST(StereoProcessor, BypassDelaysByTwoSamplesExactly) {
-    // "Mid." and "Side" send their unprocessed half through strip B's
-    // decimator, which is a plain copy only at factor 1.
-    for (int mode : {monoLeft, dualMono, midOnly, sideOnly, stereo}) {
+TEST(StereoProcessor, BypassDelaysByTheLatencyExactly) {
+    for (int mode : {monoLeft, dualMono, rightKeyed, midOnly, sideOnly, stereo}) {
         for (int factor : {1, 2, 4, 8}) {
-            if ((mode == midOnly || mode == sideOnly) && factor != 1) continue;
-            StereoProcessor engine;
-            configure(engine, mode, factor);
-            engine.setBypass(true);
-            const std::vector<double> left = sine(200, 440.0, 0.5);
-            const std::vector<double> right = sine(200, 330.0, 0.25);
-            for (int i = 0; i < 200; ++i) {
-                double outLeft = -1.0, outRight = -1.0;
-                engine.processFrame(&outLeft, &outRight, left[i], right[i]);
-                const double l = i >= 2 ? left[i - 2] : 0.0;
-                const double r = i >= 2 ? right[i - 2] : 0.0;
-                if (mode == monoLeft) {
-                    ASSERT_DOUBLE_EQ(outLeft, l) << "mode " << mode << " factor " << factor;
-                    ASSERT_DOUBLE_EQ(outRight, l);
-                } else if (mode == dualMono || mode == stereo) {
-                    ASSERT_EQ(outLeft, l) << "mode " << mode << " factor " << factor << " i " << i;
-                    ASSERT_EQ(outRight, r);
-                } else {
-                    ASSERT_NEAR(outLeft, l, 1e-15) << "mode " << mode << " factor " << factor;
-                    ASSERT_NEAR(outRight, r, 1e-15);
+            for (bool hq : {false, true}) {
+                StereoProcessor engine;
+                configure(engine, mode, factor, hq);
+                engine.setBypass(true);
+                const int latency = engine.latency();
+                const std::vector<double> left = sine(400, 440.0, 0.5);
+                const std::vector<double> right = sine(400, 330.0, 0.25);
+                for (int i = 0; i < 400; ++i) {
+                    double outLeft = -1.0, outRight = -1.0;
+                    engine.processFrame(&outLeft, &outRight, left[i], right[i]);
+                    const double l = i >= latency ? left[i - latency] : 0.0;
+                    const double r = i >= latency ? right[i - latency] : 0.0;
+                    const bool leftOnly = mode == monoLeft || mode == rightKeyed;
+                    // "Mid." and "Side" recombine mid and side: exact to rounding.
+                    const double tolerance = mode == midOnly || mode == sideOnly ? 1e-15 : 0.0;
+                    ASSERT_NEAR(outLeft, l, tolerance)
+                        << "mode " << mode << " factor " << factor << " hq " << hq << " i " << i;
+                    ASSERT_NEAR(outRight, leftOnly ? l : r, tolerance)
+                        << "mode " << mode << " factor " << factor << " hq " << hq << " i " << i;
                 }
             }
         }
@@ -88,16 +85,21 @@ TEST(StereoProcessor, SilenceStaysExactSilenceAndStripsNeverWake) {
     }
 }
 
-TEST(StereoProcessor, RightKeyedWithSilentKeyPassesLeftUnprocessed) {
+TEST(StereoProcessor, RightKeyedWithSilentKeyKeepsTheLeftInputDelayed) {
+    // The left input keeps the strip awake: with no level from the key it
+    // comes through uncompressed, delayed like processed audio (2 samples at
+    // factor 1, where the decimator is a plain copy), never undelayed.
     StereoProcessor engine;
-    configure(engine, rightKeyed);
+    configure(engine, rightKeyed, 1);
     const std::vector<double> left = sine(500, 1000.0, 0.9);
     for (int i = 0; i < 500; ++i) {
         double outLeft = 0.0, outRight = 0.0;
         engine.processFrame(&outLeft, &outRight, left[i], 0.0);
-        ASSERT_EQ(outLeft, left[i]);
-        ASSERT_EQ(outRight, left[i]);
+        const double expected = i >= 2 ? left[i - 2] : 0.0;
+        ASSERT_NEAR(outLeft, expected, 1e-12) << i;
+        ASSERT_EQ(outRight, outLeft);
     }
+    EXPECT_TRUE(engine.stripA().active);
 }
 
 TEST(StereoProcessor, StereoWithOneSilentSidePassesThatSideAndCompressesTheOther) {

@@ -23,6 +23,7 @@ enum OptionCode : int {
     kFormat,
     kBlock,
     kKeepLatency,
+    kKeepNonFinite,
     kTail,
     kQuiet,
     kDemo,
@@ -39,6 +40,7 @@ const option kLongOptions[] = {
     {"format", required_argument, nullptr, kFormat},
     {"block", required_argument, nullptr, kBlock},
     {"keep-latency", no_argument, nullptr, kKeepLatency},
+    {"keep-non-finite", no_argument, nullptr, kKeepNonFinite},
     {"tail", required_argument, nullptr, kTail},
     {"quiet", no_argument, nullptr, kQuiet},
     {"demo", required_argument, nullptr, kDemo},
@@ -113,6 +115,7 @@ Options parseOptions(int argc, char** argv) {
                 break;
             }
             case kKeepLatency: options.keepLatency = true; break;
+            case kKeepNonFinite: options.keepNonFinite = true; break;
             case kTail: {
                 options.tailSeconds = parseNumber(optarg, "--tail");
                 if (options.tailSeconds < 0 || options.tailSeconds > 3600)
@@ -179,6 +182,10 @@ host renders it, and writes the result aligned with the input.
                          OUT's extension (.wav, .aiff, .flac, ...)
   --block N              block size in frames (default 512)
   --keep-latency         keep the plug-in's latency in the output
+  --keep-non-finite      write the output even if the plug-in returns NaN or
+                         infinite samples (a float file keeps them, an integer
+                         file gets silence in their place); without it such a
+                         render fails and writes nothing
   --tail SECONDS         render SECONDS of silence after the input
   --quiet                no progress bar
   --demo OUT             synthesise a drum-and-bass loop, write it beside OUT
@@ -186,7 +193,8 @@ host renders it, and writes the result aligned with the input.
                          "DRUM BUSS")
   -h, --help             this text
 
-Exit status: 0 done, 1 loading, reading, processing or writing failed,
+Exit status: 0 done, 1 loading, reading, processing or writing failed (also
+when the plug-in returned non-finite samples without --keep-non-finite),
 2 the command line asks for something that cannot be done.
 )";
 }

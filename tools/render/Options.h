@@ -41,6 +41,7 @@ struct Options {
     bool list = false;
     bool realtime = false;
     bool keepLatency = false;
+    bool keepNonFinite = false;  ///< --keep-non-finite: write NaN and infinite output
     bool quiet = false;
     bool help = false;
     Precision precision = Precision::Automatic;

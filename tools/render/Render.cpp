@@ -1,6 +1,7 @@
 #include "Render.h"
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 #include "AudioFile.h"
@@ -47,6 +48,12 @@ void spread(const std::vector<double>& interleaved, int fileChannels, int frames
         if (right)
             right[i] = fileChannels > 1 ? interleaved[static_cast<std::size_t>(i * fileChannels + 1)] : l;
     }
+}
+
+/// Replaces the non-finite samples among the first `count` by 0.
+void silenceNonFinite(std::vector<double>& samples, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i)
+        if (!std::isfinite(samples[i])) samples[i] = 0.0;
 }
 
 }  // namespace
@@ -102,14 +109,26 @@ RenderResult render(HostedPlugin& plugin, AudioReader& input, AudioReader* sidec
         const std::int64_t skip = std::min(toDrop, frames);
         toDrop -= skip;
         const std::int64_t keep = frames - skip;
+        std::int64_t nonFinite = 0;
         for (std::int64_t i = 0; i < keep; ++i)
-            for (int c = 0; c < plan.outputChannels; ++c)
-                written[static_cast<std::size_t>(i * plan.outputChannels + c)] =
-                    outputs.pointers[static_cast<std::size_t>(c)][skip + i];
+            for (int c = 0; c < plan.outputChannels; ++c) {
+                const double y = outputs.pointers[static_cast<std::size_t>(c)][skip + i];
+                written[static_cast<std::size_t>(i * plan.outputChannels + c)] = y;
+                if (std::isfinite(y)) continue;
+                if (result.nonFiniteSamples + nonFinite == 0) {
+                    result.firstNonFiniteFrame = result.outputFrames + i;
+                    result.firstNonFiniteChannel = c;
+                }
+                ++nonFinite;
+            }
         if (keep > 0) {
+            const std::size_t count = static_cast<std::size_t>(keep * plan.outputChannels);
+            if (nonFinite > 0 && plan.integerOutput) silenceNonFinite(written, count);
             output.write(written.data(), keep);
+            if (nonFinite > 0) silenceNonFinite(written, count);
             monitors.output.add(written.data(), keep);
             result.outputFrames += keep;
+            result.nonFiniteSamples += nonFinite;
         }
     }
     monitors.progress.finish();

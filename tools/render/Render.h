@@ -16,6 +16,7 @@ struct RenderPlan {
     bool compensate = true;    ///< drop the first `latency` output samples
     std::int64_t tailFrames = 0;  ///< silence rendered after the input
     int outputChannels = 2;    ///< the output file's channels (1 or 2)
+    bool integerOutput = false;   ///< the file holds integers: non-finite samples go in as 0
 };
 
 /// Where the loop's frames go besides the plug-in and the output file.
@@ -28,6 +29,9 @@ struct RenderMonitors {
 struct RenderResult {
     std::int64_t inputFrames = 0;   ///< frames read from the input file
     std::int64_t outputFrames = 0;  ///< frames written
+    std::int64_t nonFiniteSamples = 0;     ///< NaN or infinite samples the plug-in returned
+    std::int64_t firstNonFiniteFrame = -1;  ///< output frame of the first, -1 for none
+    int firstNonFiniteChannel = -1;         ///< its channel, 0 = left
 };
 
 /// Streams the input through the started plug-in block by block into the
@@ -40,6 +44,10 @@ struct RenderResult {
 /// With compensation the input is followed by `latency` zero frames and the
 /// first `latency` output frames are dropped, so the output lines up with
 /// the input sample for sample and has its length (plus the tail).
+///
+/// Non-finite output samples (NaN, infinities) are counted with the place of
+/// the first; they go into a float file as they are and into an integer file
+/// as 0, and the output meter takes them as 0.
 RenderResult render(HostedPlugin& plugin, AudioReader& input, AudioReader* sidechain,
                     AudioWriter& output, const RenderPlan& plan, RenderMonitors monitors);
 

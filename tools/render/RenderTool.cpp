@@ -171,6 +171,7 @@ int runTool(const Options& options) {
     plan.compensate = !options.keepLatency;
     plan.tailFrames = static_cast<std::int64_t>(std::llround(options.tailSeconds * sampleRate));
     plan.outputChannels = outputChannels;
+    plan.integerOutput = isIntegerFormat(outputFormat);
     LevelMeter inputMeter(inputChannels, sampleRate), outputMeter(outputChannels, sampleRate);
     ProgressBar progress(input->frames() + plan.tailFrames + (plan.compensate ? plan.latency : 0),
                          !options.quiet && ProgressBar::stderrIsTerminal());
@@ -181,7 +182,8 @@ int runTool(const Options& options) {
     const auto end = std::chrono::steady_clock::now();
     plugin.stop();
     writer.close();
-    pending.commit();
+    const bool failed = result.nonFiniteSamples > 0 && !options.keepNonFinite;
+    if (!failed) pending.commit();
 
     Summary summary;
     summary.plugin = plugin.name();
@@ -202,7 +204,17 @@ int runTool(const Options& options) {
     summary.outputLufs = outputMeter.loudnessLufs();
     summary.clippedSamples = isIntegerFormat(outputFormat) ? outputMeter.samplesAboveFullScale() : 0;
     summary.renderSeconds = std::chrono::duration<double>(end - begin).count();
+    summary.nonFiniteSamples = result.nonFiniteSamples;
+    summary.firstNonFiniteFrame = result.firstNonFiniteFrame;
+    summary.firstNonFiniteChannel = result.firstNonFiniteChannel;
+    summary.nonFiniteKept = !failed;
+    summary.integerOutput = plan.integerOutput;
     std::fputs(formatSummary(summary).c_str(), stdout);
+    std::fflush(stdout);
+    if (failed)
+        throw processingError("the plug-in returned " + std::to_string(result.nonFiniteSamples) +
+                              " non-finite samples; " + options.output +
+                              " was not written (--keep-non-finite writes it)");
     return 0;
 }
 

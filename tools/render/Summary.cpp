@@ -70,6 +70,19 @@ std::string formatSummary(const Summary& s) {
     if (s.clippedSamples > 0)
         out += "  warning  " + std::to_string(s.clippedSamples) +
                " samples above full scale were clipped (--format float keeps them)\n";
+    if (s.nonFiniteSamples > 0) {
+        out += "  warning  the plug-in returned " + std::to_string(s.nonFiniteSamples) +
+               " non-finite samples (NaN or infinite), the first at frame " +
+               std::to_string(s.firstNonFiniteFrame) + " (" +
+               printf1("%.3f s", static_cast<double>(s.firstNonFiniteFrame) / s.sampleRate) +
+               ") in channel " + std::to_string(s.firstNonFiniteChannel + 1) + "; ";
+        if (!s.nonFiniteKept)
+            out += "the output was not written (--keep-non-finite writes it)\n";
+        else if (s.integerOutput)
+            out += "written as silence, which is all an integer file can hold\n";
+        else
+            out += "written as they are\n";
+    }
     return out;
 }
 

@@ -8,7 +8,9 @@
 //   ("Off"/"On": the next processing call raises SIGSEGV), 2 "Late"
 //   ("Off"/"On": the first processing call at the offline level raises the
 //   latency to 11 samples, as a plug-in that settles its oversampling
-//   only then does).
+//   only then does), 3 "Glitch" ("Off"/"On": an input sample of exactly
+//   0.75 comes out as NaN and one of exactly -0.75 as +infinity, as a
+//   broken plug-in's output would).
 // - Programs: "Unity" (0 dB) and "Quiet" (-12 dB).
 // - With PROBE_LOG set in the environment, effClose writes the sequence of
 //   host calls to that file, one per line, repeated lines folded.
@@ -21,6 +23,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -49,7 +52,7 @@ constexpr int kMaxDelay = 16;
 struct Probe {
     AEffect effect{};
     audioMasterCallback host = nullptr;
-    float parameters[3] = {0.5f, 0.0f, 0.0f};
+    float parameters[4] = {0.5f, 0.0f, 0.0f, 0.0f};
     int program = 0;
     float sampleRate = 0.0f;
     int blockSize = 0;
@@ -72,10 +75,14 @@ struct Probe {
         if (parameters[1] >= 0.5f) std::raise(SIGSEGV);
         if (parameters[2] >= 0.5f && level == kVstProcessLevelOffline) latency = kLateLatency;
         const double g = gain();
+        const bool glitch = parameters[3] >= 0.5f;
         for (int i = 0; i < frames; ++i) {
             for (int c = 0; c < 2; ++c) {
-                history[c][static_cast<std::size_t>(write)] =
-                    g * (static_cast<double>(inputs[c][i]) + static_cast<double>(inputs[c + 2][i]));
+                const double x = static_cast<double>(inputs[c][i]);
+                double y = g * (x + static_cast<double>(inputs[c + 2][i]));
+                if (glitch && x == 0.75) y = std::numeric_limits<double>::quiet_NaN();
+                if (glitch && x == -0.75) y = std::numeric_limits<double>::infinity();
+                history[c][static_cast<std::size_t>(write)] = y;
                 const int read = (write - latency + kMaxDelay) % kMaxDelay;
                 outputs[c][i] = static_cast<Sample>(history[c][static_cast<std::size_t>(read)]);
             }
@@ -103,7 +110,7 @@ std::string display(const Probe& probe, int index) {
 VstIntPtr VSTCALLBACK dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index, VstIntPtr value,
                                void* ptr, float opt) {
     Probe& probe = probeOf(effect);
-    static const char* const names[3] = {"Gain", "Crash", "Late"};
+    static const char* const names[4] = {"Gain", "Crash", "Late", "Glitch"};
     static const char* const programs[2] = {"Unity", "Quiet"};
     switch (opcode) {
         case effOpen: probe.note("open"); return 0;
@@ -131,13 +138,13 @@ VstIntPtr VSTCALLBACK dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index,
             copyText(ptr, programs[index], kVstMaxProgNameLen);
             return 1;
         case effGetParamName:
-            if (index >= 0 && index < 3) copyText(ptr, names[index], kVstMaxParamStrLen);
+            if (index >= 0 && index < 4) copyText(ptr, names[index], kVstMaxParamStrLen);
             return 0;
         case effGetParamLabel:
-            if (index >= 0 && index < 3) copyText(ptr, index == 0 ? "dB" : "", kVstMaxParamStrLen);
+            if (index >= 0 && index < 4) copyText(ptr, index == 0 ? "dB" : "", kVstMaxParamStrLen);
             return 0;
         case effGetParamDisplay:
-            if (index >= 0 && index < 3) copyText(ptr, display(probe, index), kVstMaxParamStrLen);
+            if (index >= 0 && index < 4) copyText(ptr, display(probe, index), kVstMaxParamStrLen);
             return 0;
         case effSetSampleRate:
             probe.sampleRate = opt;
@@ -168,11 +175,11 @@ VstIntPtr VSTCALLBACK dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index,
 }
 
 void VSTCALLBACK setParameter(AEffect* effect, VstInt32 index, float value) {
-    if (index >= 0 && index < 3) probeOf(effect).parameters[index] = value < 0 ? 0 : value > 1 ? 1 : value;
+    if (index >= 0 && index < 4) probeOf(effect).parameters[index] = value < 0 ? 0 : value > 1 ? 1 : value;
 }
 
 float VSTCALLBACK getParameter(AEffect* effect, VstInt32 index) {
-    return index >= 0 && index < 3 ? probeOf(effect).parameters[index] : 0.0f;
+    return index >= 0 && index < 4 ? probeOf(effect).parameters[index] : 0.0f;
 }
 
 void VSTCALLBACK processSingle(AEffect* effect, float** inputs, float** outputs, VstInt32 frames) {
@@ -199,7 +206,7 @@ PROBE_EXPORT AEffect* VSTPluginMain(audioMasterCallback host) {
     e.setParameter = setParameter;
     e.getParameter = getParameter;
     e.numPrograms = 2;
-    e.numParams = 3;
+    e.numParams = 4;
     e.numInputs = 4;
     e.numOutputs = 2;
     e.flags = effFlagsCanReplacing | effFlagsCanDoubleReplacing;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 
@@ -26,12 +27,23 @@ void PrintTo(const ErrorCase& c, std::ostream* os) { *os << c.name; }
 
 const char* const kPreviousOutput = "previous output, not to be touched\n";
 
+/// A float file on which the probe's "Glitch" returns a NaN on the left at
+/// frame 1000 and 3000 and an infinity on the right at frame 2000.
+Audio glitches() {
+    Audio audio = sine(4410, 0.5, 440.0);
+    audio.samples[2 * 1000] = 0.75;
+    audio.samples[2 * 2000 + 1] = -0.75;
+    audio.samples[2 * 3000] = 0.75;
+    return audio;
+}
+
 /// A folder with the files the cases refer to, and an existing out.wav.
 void prepare(const ScratchFolder& folder) {
     writeAudio(folder / "in.wav", sine(4410, 0.5, 440.0));
     writeAudio(folder / "in48.wav", sine(4800, 0.5, 440.0, 2, 48000));
     writeAudio(folder / "three.wav", sine(4410, 0.5, 440.0, 3));
     writeAudio(folder / "key.wav", sine(4410, 0.5, 440.0, 1));
+    writeAudio(folder / "glitch.wav", glitches());
     std::ofstream(folder / "notaudio.wav") << "this is text\n";
     std::ofstream(folder / "fake.so") << "this is not a library\n";
     std::ofstream(folder / "out.wav") << kPreviousOutput;
@@ -89,6 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                   "exports neither VSTPluginMain nor main"},
         ErrorCase{"PluginCrashesWhileRendering", {"--plugin", probePlugin(), "--set", "Crash=On", kIn, kOut}, 1,
                   "no output file was written"},
+        ErrorCase{"PluginReturnsNonFiniteSamples",
+                  {"--plugin", probePlugin(), "--set", "Glitch=On", "glitch.wav", kOut}, 1,
+                  "returned 3 non-finite samples; out.wav was not written (--keep-non-finite"},
         ErrorCase{"SideChainAtAnotherRate", {"--sidechain", "in48.wav", kIn, kOut}, 1,
                   "runs at 48000 Hz, the input at 44100 Hz"},
         ErrorCase{"SideChainMissing", {"--sidechain", "nokey.wav", kIn, kOut}, 1, "nokey.wav does not exist"},
@@ -113,8 +128,8 @@ TEST(RenderOutput, SuccessReplacesAnExistingFileWithTheUsualPermissions) {
     struct stat status {};
     ASSERT_EQ(stat((folder / "out.wav").c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 0777, 0644u);
-    const std::vector<std::string> expected = {"fake.so", "in.wav", "in48.wav", "key.wav", "notaudio.wav",
-                                               "out.wav", "sub", "three.wav"};
+    const std::vector<std::string> expected = {"fake.so", "glitch.wav", "in.wav", "in48.wav", "key.wav",
+                                               "notaudio.wav", "out.wav", "sub", "three.wav"};
     EXPECT_EQ(folder.files(), expected);  // no temporary file left
 }
 
@@ -150,6 +165,48 @@ TEST(RenderOutput, IntegerOutputClipsInsteadOfWrappingAndSaysSo) {
     // A wrapped sample would flip sign at the crest: the crest stays at full scale.
     EXPECT_GT(out.at(25, 0), 0.999);  // 440 Hz crest near frame 25
     EXPECT_NE(run.out.find("samples above full scale were clipped"), std::string::npos) << run.out;
+}
+
+TEST(RenderOutput, NonFiniteOutputIsReportedAndWrittenOnlyWhenKept) {
+    // The summary counts them and places the first in every case; without
+    // --keep-non-finite the render fails (RenderError above); with it a
+    // float file holds them as they are and an integer file holds silence.
+    ScratchFolder folder;
+    writeAudio(folder / "glitch.wav", glitches());
+    const std::string place = "returned 3 non-finite samples (NaN or infinite), the first at frame 1000 "
+                              "(0.023 s) in channel 1; ";
+    struct Case {
+        std::string format;
+        bool integer;
+    };
+    for (const Case& c : {Case{"float", false}, Case{"pcm24", true}}) {
+        ToolRun run = runTool({"--plugin", probePlugin(), "--set", "Glitch=On", "--format", c.format, "glitch.wav",
+                               "out.wav"},
+                              folder.path());
+        EXPECT_EQ(run.status, 1) << c.format;
+        EXPECT_NE(run.out.find(place + "the output was not written"), std::string::npos) << run.out;
+        EXPECT_FALSE(std::filesystem::exists(folder / "out.wav"));
+
+        run = runTool({"--plugin", probePlugin(), "--set", "Glitch=On", "--keep-non-finite", "--format", c.format,
+                       "glitch.wav", "out.wav"},
+                      folder.path());
+        ASSERT_EQ(run.status, 0) << run.err;
+        EXPECT_NE(run.out.find(place + (c.integer ? "written as silence" : "written as they are")),
+                  std::string::npos)
+            << run.out;
+        const Audio out = readAudio(folder / "out.wav");
+        ASSERT_EQ(out.frames(), 4410u);
+        if (c.integer) {
+            EXPECT_EQ(out.at(1000, 0), 0.0);
+            EXPECT_EQ(out.at(2000, 1), 0.0);
+        } else {
+            EXPECT_TRUE(std::isnan(out.at(1000, 0)));
+            EXPECT_EQ(out.at(2000, 1), INFINITY);
+            EXPECT_TRUE(std::isnan(out.at(3000, 0)));
+        }
+        EXPECT_NEAR(out.at(1001, 0), glitches().at(1001, 0), 1e-6);  // the rest is the input
+        std::filesystem::remove(folder / "out.wav");
+    }
 }
 
 }  // namespace
