@@ -29,11 +29,11 @@ struct DetectorTargets {
 ///  6. limiter: window resized to ceil(R * 0.63 ms) when that differs, and
 ///     its three smoothing sections at R;
 ///  7. silence hold: 2 * sampleRate * release samples.
-/// Only coefficients (and the window buffer) change: envelopes, histories
-/// and window contents carry on. May allocate (the window): call between
-/// blocks; throws std::bad_alloc if the window cannot be had.
+/// Only coefficients and the window length change: envelopes, histories
+/// and window contents carry on. Allocates nothing (the window has its
+/// storage for every rate and factor already); call between blocks.
 void updateDetectorFilters(const DetectorTargets& strip, int factor, bool alphaMode,
                            double sampleRate, double attackSeconds, double releaseSeconds,
-                           double filterHz);
+                           double filterHz) noexcept;
 
 }  // namespace tarvo

@@ -63,15 +63,9 @@ void plugin::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFram
         writeSilence(outputs, sampleFrames);
         return;
     }
-    try {
-        params_.processLevel(level);
-        params_.configureEngine();
-        tarvo::processBlock(engine_, params_.sideChainExternal(), inputs, outputs, sampleFrames);
-    } catch (...) {
-        // Only an allocation failure when a limiter window is resized can
-        // get here; the block plays silence and the next pass tries again.
-        writeSilence(outputs, sampleFrames);
-    }
+    params_.processLevel(level);
+    params_.configureEngine();
+    tarvo::processBlock(engine_, params_.sideChainExternal(), inputs, outputs, sampleFrames);
     params_.releaseEngine();
 }
 
