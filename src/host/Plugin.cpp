@@ -32,9 +32,9 @@ plugin::plugin(audioMasterCallback audioMaster)
     canDoubleReplacing();
     canMono();
     setUniqueID(kUniqueId);
-    setInitialDelay(kFastPathLatency);
     // All 22 parameters are marked changed: this pass configures the whole
-    // engine and, through setSampleRate, brings initialDelay up to date.
+    // engine and, through setSampleRate, stores the engine's latency as the
+    // initial delay.
     params_.configureEngine();
     announcedLatency_ = cEffect.initialDelay;
 }
@@ -54,7 +54,7 @@ void plugin::operator delete(void* pointer) noexcept {
 // --- Audio ------------------------------------------------------------------
 
 template <typename Sample>
-void plugin::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept {
+void plugin::processEntry(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept {
     enableFlushToZero();
     const VstInt32 level = getCurrentProcessLevel();
     // A suspended instance may be configured on a host thread at this very
@@ -70,12 +70,12 @@ void plugin::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFram
 }
 
 void plugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) noexcept {
-    processBlock(inputs, outputs, sampleFrames);
+    processEntry(inputs, outputs, sampleFrames);
 }
 
 void plugin::processDoubleReplacing(double** inputs, double** outputs,
                                     VstInt32 sampleFrames) noexcept {
-    processBlock(inputs, outputs, sampleFrames);
+    processEntry(inputs, outputs, sampleFrames);
 }
 
 void plugin::suspend() { params_.suspend(); }

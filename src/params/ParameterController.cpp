@@ -204,7 +204,7 @@ int ParameterController::idx(int index) const noexcept {
     return d.optionIndex(d.value());
 }
 
-double ParameterController::dB(int index) const noexcept {
+double ParameterController::linearGain(int index) const noexcept {
     const ParameterDescriptor& d = descriptors_[index];
     return d.engineValue(d.value());
 }
@@ -304,7 +304,7 @@ void ParameterController::configureDetector() noexcept {
 
 void ParameterController::configureCompression() noexcept {
     const double ratio = v(param::Ratio) >= 11.0 ? kInfiniteRatio : v(param::Ratio);
-    engine_.designGainComputers(dB(param::Threshold), v(param::Knee), ratio);
+    engine_.designGainComputers(linearGain(param::Threshold), v(param::Knee), ratio);
     switch (idx(param::Saturation)) {
     case 0: {  // "Ratio": clipLevel = 10^0.3 - q, q the Ratio's position
         const ParameterDescriptor& r = descriptors_[param::Ratio];
@@ -332,11 +332,11 @@ void ParameterController::configureCompression() noexcept {
 
 void ParameterController::configureCeiling() noexcept {
     // The set level raised by 0.01 dB.
-    engine_.setLimiterCeiling(dB(param::LimiterCeiling) * std::pow(10.0, 0.0005));
+    engine_.setLimiterCeiling(linearGain(param::LimiterCeiling) * std::pow(10.0, 0.0005));
 }
 
 void ParameterController::configureLevels() noexcept {
-    const double makeup = dB(param::Makeup);
+    const double makeup = linearGain(param::Makeup);
     const double dry = v(param::DryWet) * 0.01;
     const double input = kInputGains[idx(param::Input)];
     // The make-up gain applies to the compressed share only.
@@ -344,7 +344,7 @@ void ParameterController::configureLevels() noexcept {
 }
 
 void ParameterController::configureScoop() noexcept {
-    engine_.setScoop(dB(param::MidScoop), engineSampleRate());
+    engine_.setScoop(linearGain(param::MidScoop), engineSampleRate());
 }
 
 void ParameterController::configureMode() noexcept {

@@ -123,7 +123,8 @@ private:
     }
     double v(int index) const noexcept { return descriptors_[index].value(); }
     int idx(int index) const noexcept;
-    double dB(int index) const noexcept;
+    /// The value of a level parameter in dB as a linear gain, 10^(v * 0.05).
+    double linearGain(int index) const noexcept;
 
     /// The pass on the calling thread, unless a block holds the engine.
     void configureWhenIdle();
