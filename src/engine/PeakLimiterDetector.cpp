@@ -55,7 +55,7 @@ PeakLimiterDetector& PeakLimiterDetector::operator=(const PeakLimiterDetector& o
     if (!window_) window_ = allocateStorage();  // moved from
     limiterCeiling = other.limiterCeiling;
     windowLength_ = other.windowLength_;
-    for (std::uint32_t i = 0; i < windowLength_ + kPaddingSlots; ++i) window_[i] = other.window_[i];
+    std::copy_n(other.window_.get(), windowLength_ + kPaddingSlots, window_.get());
     writePosition_ = other.writePosition_;
     runningMax_ = other.runningMax_;
     maxValid_ = other.maxValid_;

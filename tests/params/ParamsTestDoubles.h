@@ -79,11 +79,15 @@ public:
         record("setChannelMode", {double(m)});
     }
     int channelMode() const noexcept override { return mode; }
-    void setLimiterCeiling(double ceiling) noexcept override { record("setLimiterCeiling", {ceiling}); }
+    void setLimiterCeiling(double ceiling) noexcept override {
+        record("setLimiterCeiling", {ceiling});
+    }
     void setLevels(double inputGain, double wetGain, double dryGain) noexcept override {
         record("setLevels", {inputGain, wetGain, dryGain});
     }
-    void setScoop(double gain, double sampleRate) noexcept override { record("setScoop", {gain, sampleRate}); }
+    void setScoop(double gain, double sampleRate) noexcept override {
+        record("setScoop", {gain, sampleRate});
+    }
     void setOversampling(int factor, bool hq) noexcept override {
         record("setOversampling", {double(factor), hq ? 1.0 : 0.0});
         reportedLatency = hq && factor > 1 ? 172 : 2;
