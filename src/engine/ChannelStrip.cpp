@@ -133,7 +133,7 @@ void ChannelStrip::setScoop(double linearGain, double sampleRate) noexcept {
 }
 
 void ChannelStrip::updateDetectorFilters(bool alphaMode, double sampleRate, double attackSeconds,
-                                         double releaseSeconds, double filterHz) {
+                                         double releaseSeconds, double filterHz) noexcept {
     tarvo::updateDetectorFilters(
         DetectorTargets{levelDetector, gainSmoother, sideChain, limiterDetector, detectorGain,
                         silenceHoldSamples},

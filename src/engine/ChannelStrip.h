@@ -85,10 +85,10 @@ struct ChannelStrip {
     void setNoiseBits(int noiseBits) noexcept;
     /// Wet and dry scoop designs for a linear gain at the strip's own rate.
     void setScoop(double linearGain, double sampleRate) noexcept;
-    /// Envelope followers, key filter and limiter detector for the strip's
-    /// oversampled rate; may resize the limiter window (allocates).
+    /// Envelope followers, key filter and limiter detector (window length
+    /// included) for the strip's oversampled rate.
     void updateDetectorFilters(bool alphaMode, double sampleRate, double attackSeconds,
-                               double releaseSeconds, double filterHz);
+                               double releaseSeconds, double filterHz) noexcept;
 
     /// The most recent scaled key sample that entered the upsampler (noise
     /// included); the limiter's key runs this far ahead of the audio.

@@ -8,7 +8,7 @@ namespace tarvo {
 
 void updateDetectorFilters(const DetectorTargets& strip, int factor, bool alphaMode,
                            double sampleRate, double attackSeconds, double releaseSeconds,
-                           double filterHz) {
+                           double filterHz) noexcept {
     const double rate = sampleRate * factor;
 
     const DetectorTiming timing = detectorTiming(alphaMode, attackSeconds);

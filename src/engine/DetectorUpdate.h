@@ -36,11 +36,11 @@ inline constexpr std::uint32_t kShortestSilenceHold = 256;
 ///     its three smoothing sections at R;
 ///  7. silence hold: 2 * sampleRate * release samples, at least
 ///     kShortestSilenceHold.
-/// Only coefficients (and the window buffer) change: envelopes, histories
-/// and window contents carry on. May allocate (the window): call between
-/// blocks; throws std::bad_alloc if the window cannot be had.
+/// Only coefficients and the window length change: envelopes, histories
+/// and window contents carry on. Allocates nothing (the window has its
+/// storage for every rate and factor already); call between blocks.
 void updateDetectorFilters(const DetectorTargets& strip, int factor, bool alphaMode,
                            double sampleRate, double attackSeconds, double releaseSeconds,
-                           double filterHz);
+                           double filterHz) noexcept;
 
 }  // namespace tarvo

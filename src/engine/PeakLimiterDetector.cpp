@@ -1,6 +1,10 @@
 #include "engine/PeakLimiterDetector.h"
 
+#include <algorithm>
 #include <new>
+
+#include "engine/EngineControl.h"
+#include "filters/Oversampling.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
@@ -11,44 +15,54 @@ namespace tarvo {
 namespace {
 constexpr std::align_val_t kWindowAlignment{16};
 constexpr std::uint32_t kInitialWindowLength = 2;
+/// Slots after the window's last entry, kept at 0.0.
+constexpr std::uint32_t kPaddingSlots = 2;
+
+void zeroSlots(double* p, std::uint32_t from, std::uint32_t to) noexcept {
+    for (std::uint32_t i = from; i < to; ++i) p[i] = 0.0;
+}
 }  // namespace
+
+std::uint32_t PeakLimiterDetector::maximumWindowLength() noexcept {
+    return limiterWindowLength(kMaximumSampleRate * kMaximumOversampling);
+}
 
 void PeakLimiterDetector::AlignedDelete::operator()(double* p) const noexcept {
     ::operator delete[](p, kWindowAlignment);
 }
 
-PeakLimiterDetector::Buffer PeakLimiterDetector::allocate(std::uint32_t n) {
-    const std::size_t slots = static_cast<std::size_t>(n) + 2;
-    double* p = static_cast<double*>(::operator new[](slots * sizeof(double), kWindowAlignment));
-    for (std::size_t i = 0; i < slots; ++i) p[i] = 0.0;
-    return Buffer(p);
+PeakLimiterDetector::Buffer PeakLimiterDetector::allocateStorage() {
+    // Left unwritten: the slots in use are written before they are read, so
+    // only the part of the storage that the rate needs is ever touched.
+    const std::size_t slots = static_cast<std::size_t>(maximumWindowLength()) + kPaddingSlots;
+    return Buffer(static_cast<double*>(::operator new[](slots * sizeof(double), kWindowAlignment)));
 }
 
 PeakLimiterDetector::PeakLimiterDetector()
-    : window_(allocate(kInitialWindowLength)), windowLength_(kInitialWindowLength) {
+    : window_(allocateStorage()), windowLength_(kInitialWindowLength) {
+    zeroSlots(window_.get(), 0, windowLength_ + kPaddingSlots);
     applyDesign(LimiterFilters{designSmoothingLowPass(0.1), designSmoothingLowPass(0.1),
                                designSmoothingLowPass(0.1)});
 }
 
 PeakLimiterDetector::PeakLimiterDetector(const PeakLimiterDetector& other)
-    : limiterCeiling(other.limiterCeiling),
-      window_(allocate(other.windowLength_)),
-      windowLength_(other.windowLength_),
-      writePosition_(other.writePosition_),
-      runningMax_(other.runningMax_),
-      maxValid_(other.maxValid_),
-      peakFilter_(other.peakFilter_),
-      releaseFilter_(other.releaseFilter_),
-      averageFilter_(other.averageFilter_),
-      hold_(other.hold_) {
-    for (std::uint32_t i = 0; i < windowLength_; ++i) window_[i] = other.window_[i];
+    : window_(allocateStorage()) {
+    *this = other;
 }
 
 PeakLimiterDetector& PeakLimiterDetector::operator=(const PeakLimiterDetector& other) {
-    if (this != &other) {
-        PeakLimiterDetector copy(other);
-        *this = std::move(copy);
-    }
+    if (this == &other) return *this;
+    if (!window_) window_ = allocateStorage();  // moved from
+    limiterCeiling = other.limiterCeiling;
+    windowLength_ = other.windowLength_;
+    std::copy_n(other.window_.get(), windowLength_ + kPaddingSlots, window_.get());
+    writePosition_ = other.writePosition_;
+    runningMax_ = other.runningMax_;
+    maxValid_ = other.maxValid_;
+    peakFilter_ = other.peakFilter_;
+    releaseFilter_ = other.releaseFilter_;
+    averageFilter_ = other.averageFilter_;
+    hold_ = other.hold_;
     return *this;
 }
 
@@ -85,15 +99,14 @@ void PeakLimiterDetector::reset() noexcept {
     hold_ = 0.0;
 }
 
-void PeakLimiterDetector::resizeWindow(std::uint32_t n) {
-    if (n < 2) n = 2;
-    Buffer fresh = allocate(n);
-    std::uint32_t from = writePosition_;  // oldest entry of the old window
-    for (std::uint32_t i = 0; i < n && i < windowLength_; ++i) {
-        fresh[i] = window_[from];
-        if (++from == windowLength_) from = 0;
-    }
-    window_ = std::move(fresh);  // frees the old buffer
+void PeakLimiterDetector::resizeWindow(std::uint32_t n) noexcept {
+    n = std::clamp(n, kInitialWindowLength, maximumWindowLength());
+    double* w = window_.get();
+    // Oldest entry first, in place; then the kept part is cut to n entries,
+    // or the new entries behind the old ones start at zero.
+    std::rotate(w, w + writePosition_, w + windowLength_);
+    if (n > windowLength_) zeroSlots(w, windowLength_, n);
+    zeroSlots(w, n, n + kPaddingSlots);
     windowLength_ = n;
     writePosition_ = 0;
     runningMax_ = 0.0;

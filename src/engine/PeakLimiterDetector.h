@@ -18,6 +18,11 @@ namespace tarvo {
 /// The window maximum is cached; a full scan happens only when the cached
 /// maximum leaves the window (or after an idle step or a resize dropped it).
 ///
+/// The window's storage is taken once, at construction, for the longest
+/// window the engine can ask for (the highest host rate at the highest
+/// factor, about 20,000 entries); a resize only moves entries within it, so
+/// it never allocates. Only the entries in use are ever written.
+///
 /// Built with a zeroed window of 2 entries, so process and feedZero are safe
 /// before the first resizeWindow; all three filters at
 /// designSmoothingLowPass(0.1).
@@ -111,11 +116,16 @@ public:
     /// and the cached maximum stay.
     void reset() noexcept;
 
-    /// New window length n (at least 2): n + 2 slots, 16-byte aligned, filled
-    /// from the old window oldest first, then zeros; writing restarts at slot
-    /// 0. Shrinking keeps the oldest n samples. The cached maximum is dropped,
-    /// as it may have been cut off. Allocates: call between blocks only.
-    void resizeWindow(std::uint32_t n);
+    /// New window length n, limited to 2 .. maximumWindowLength(): the
+    /// entries are rearranged oldest first, followed by zeros up to n and two
+    /// zero padding slots; writing restarts at slot 0. Shrinking keeps the
+    /// oldest n samples. The cached maximum is dropped, as it may have been
+    /// cut off. Takes time in proportion to the lengths: between blocks only.
+    void resizeWindow(std::uint32_t n) noexcept;
+
+    /// The longest window: ceil(R * 0.63 ms) at R = the highest host rate
+    /// times the highest factor.
+    static std::uint32_t maximumWindowLength() noexcept;
 
     /// Copies the three filters' coefficients; histories carry on.
     void applyDesign(const LimiterFilters& design) noexcept;
@@ -124,7 +134,7 @@ public:
     std::uint32_t writePosition() const { return writePosition_; }
     /// Window slot i (0 .. windowLength - 1), in storage order.
     double windowEntry(std::uint32_t i) const { return window_[i]; }
-    /// The window's storage (windowLength + 2 slots).
+    /// The window's storage (windowLength entries and two padding slots in use).
     const double* windowData() const { return window_.get(); }
     /// The cached maximum (valid after every process step).
     double runningMax() const { return runningMax_; }
@@ -145,7 +155,8 @@ private:
         void operator()(double* p) const noexcept;
     };
     using Buffer = std::unique_ptr<double[], AlignedDelete>;
-    static Buffer allocate(std::uint32_t n);
+    /// Storage for maximumWindowLength() entries and the padding, unwritten.
+    static Buffer allocateStorage();
 
     Buffer window_;
     std::uint32_t windowLength_ = 0;

@@ -479,26 +479,26 @@ void StereoProcessor::reset() noexcept {
 
 void StereoProcessor::updateDetectorFilters(bool alphaMode, double sampleRate,
                                             double attackSeconds, double releaseSeconds,
-                                            double filterHz) {
+                                            double filterHz) noexcept {
     releasePair();
     for (ChannelStrip& strip : strips_)
         strip.updateDetectorFilters(alphaMode, sampleRate, attackSeconds, releaseSeconds,
                                     filterHz);
 }
 
-void StereoProcessor::designGainComputers(double threshold, double knee, double ratio) {
+void StereoProcessor::designGainComputers(double threshold, double knee, double ratio) noexcept {
     releasePair();
     for (ChannelStrip& strip : strips_) strip.gainComputer.design(threshold, knee, ratio);
 }
 
-void StereoProcessor::setClipLevel(double clipLevel) {
+void StereoProcessor::setClipLevel(double clipLevel) noexcept {
     releasePair();
     for (ChannelStrip& strip : strips_) strip.softClipper.clipLevel = clipLevel;
 }
 
-void StereoProcessor::setSaturationEnabled(bool enabled) { saturationEnabled_ = enabled; }
+void StereoProcessor::setSaturationEnabled(bool enabled) noexcept { saturationEnabled_ = enabled; }
 
-void StereoProcessor::setChannelMode(int mode) {
+void StereoProcessor::setChannelMode(int mode) noexcept {
     releasePair();
     releasePair();
     mode_ = mode;
@@ -507,12 +507,12 @@ void StereoProcessor::setChannelMode(int mode) {
     for (ChannelStrip& strip : strips_) strip.saturationActive = active;
 }
 
-void StereoProcessor::setLimiterCeiling(double ceiling) {
+void StereoProcessor::setLimiterCeiling(double ceiling) noexcept {
     releasePair();
     for (ChannelStrip& strip : strips_) strip.limiterDetector.limiterCeiling = ceiling;
 }
 
-void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain) {
+void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain) noexcept {
     releasePair();
     for (ChannelStrip& strip : strips_) {
         strip.inputGain = inputGain;
@@ -521,12 +521,12 @@ void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain
     }
 }
 
-void StereoProcessor::setScoop(double gain, double sampleRate) {
+void StereoProcessor::setScoop(double gain, double sampleRate) noexcept {
     releasePair();
     for (ChannelStrip& strip : strips_) strip.setScoop(gain, sampleRate);
 }
 
-void StereoProcessor::setOversampling(int factor, bool hq) {
+void StereoProcessor::setOversampling(int factor, bool hq) noexcept {
     releasePair();
     if (factor == strips_[0].oversamplingFactor && hq == hq_) return;
     for (ChannelStrip& strip : strips_) strip.setOversampling(factor, hq, noiseBits_);
@@ -535,7 +535,7 @@ void StereoProcessor::setOversampling(int factor, bool hq) {
     hq_ = hq;
 }
 
-void StereoProcessor::setLimiterPosition(bool pre, bool post) {
+void StereoProcessor::setLimiterPosition(bool pre, bool post) noexcept {
     releasePair();
     for (ChannelStrip& strip : strips_) {
         strip.limiterPre = pre;
@@ -543,23 +543,23 @@ void StereoProcessor::setLimiterPosition(bool pre, bool post) {
     }
 }
 
-void StereoProcessor::setBypass(bool bypass) {
+void StereoProcessor::setBypass(bool bypass) noexcept {
     releasePair();
     for (ChannelStrip& strip : strips_) strip.bypass = bypass;
 }
 
-void StereoProcessor::setNoiseBits(int bits) {
+void StereoProcessor::setNoiseBits(int bits) noexcept {
     releasePair();
     noiseBits_ = bits;
     for (ChannelStrip& strip : strips_) strip.setNoiseBits(bits);
 }
 
-void StereoProcessor::takeOverSideChainAudio() {
+void StereoProcessor::takeOverSideChainAudio() noexcept {
     releasePair();
     audioUpsamplerLeft.takeStateFrom(strips_[0].upsampler);
     audioUpsamplerRight.takeStateFrom(strips_[1].upsampler);
 }
 
-int StereoProcessor::latency() const { return strips_[0].downsampler.latency(); }
+int StereoProcessor::latency() const noexcept { return strips_[0].downsampler.latency(); }
 
 }  // namespace tarvo

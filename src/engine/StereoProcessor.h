@@ -71,21 +71,21 @@ public:
 
     // EngineControl
     void updateDetectorFilters(bool alphaMode, double sampleRate, double attackSeconds,
-                               double releaseSeconds, double filterHz) override;
-    void designGainComputers(double threshold, double knee, double ratio) override;
-    void setClipLevel(double clipLevel) override;
-    void setSaturationEnabled(bool enabled) override;
-    void setChannelMode(int mode) override;
-    int channelMode() const override { return mode_; }
-    void setLimiterCeiling(double ceiling) override;
-    void setLevels(double inputGain, double wetGain, double dryGain) override;
-    void setScoop(double gain, double sampleRate) override;
-    void setOversampling(int factor, bool hq) override;
-    void setLimiterPosition(bool pre, bool post) override;
-    void setBypass(bool bypass) override;
-    void setNoiseBits(int bits) override;
-    void takeOverSideChainAudio() override;
-    int latency() const override;
+                               double releaseSeconds, double filterHz) noexcept override;
+    void designGainComputers(double threshold, double knee, double ratio) noexcept override;
+    void setClipLevel(double clipLevel) noexcept override;
+    void setSaturationEnabled(bool enabled) noexcept override;
+    void setChannelMode(int mode) noexcept override;
+    int channelMode() const noexcept override { return mode_; }
+    void setLimiterCeiling(double ceiling) noexcept override;
+    void setLevels(double inputGain, double wetGain, double dryGain) noexcept override;
+    void setScoop(double gain, double sampleRate) noexcept override;
+    void setOversampling(int factor, bool hq) noexcept override;
+    void setLimiterPosition(bool pre, bool post) noexcept override;
+    void setBypass(bool bypass) noexcept override;
+    void setNoiseBits(int bits) noexcept override;
+    void takeOverSideChainAudio() noexcept override;
+    int latency() const noexcept override;
 
     /// The strips, their state current (the paired lanes written back).
     ChannelStrip& stripA() noexcept { return releasePair(), strips_[0]; }

@@ -2,6 +2,9 @@
 
 namespace tarvo {
 
+/// The highest oversampling factor.
+constexpr int kMaximumOversampling = 8;
+
 /// The oversampling factors the resamplers run: 1, 2, 4 or 8. Any other
 /// request is taken as the largest of these not above it (at least 1), so
 /// a resampler never writes or reads more than 8 samples per base sample.

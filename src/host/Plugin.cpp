@@ -32,9 +32,9 @@ plugin::plugin(audioMasterCallback audioMaster)
     canDoubleReplacing();
     canMono();
     setUniqueID(kUniqueId);
-    setInitialDelay(kFastPathLatency);
     // All 22 parameters are marked changed: this pass configures the whole
-    // engine and, through setSampleRate, brings initialDelay up to date.
+    // engine and, through setSampleRate, stores the engine's latency as the
+    // initial delay.
     params_.configureEngine();
     announcedLatency_ = cEffect.initialDelay;
 }
@@ -54,7 +54,7 @@ void plugin::operator delete(void* pointer) noexcept {
 // --- Audio ------------------------------------------------------------------
 
 template <typename Sample>
-void plugin::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept {
+void plugin::processEntry(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept {
     enableFlushToZero();
     const VstInt32 level = getCurrentProcessLevel();
     // A suspended instance may be configured on a host thread at this very
@@ -63,25 +63,19 @@ void plugin::processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFram
         writeSilence(outputs, sampleFrames);
         return;
     }
-    try {
-        params_.processLevel(level);
-        params_.configureEngine();
-        tarvo::processBlock(engine_, params_.sideChainExternal(), inputs, outputs, sampleFrames);
-    } catch (...) {
-        // Only an allocation failure when a limiter window is resized can
-        // get here; the block plays silence and the next pass tries again.
-        writeSilence(outputs, sampleFrames);
-    }
+    params_.processLevel(level);
+    params_.configureEngine();
+    tarvo::processBlock(engine_, params_.sideChainExternal(), inputs, outputs, sampleFrames);
     params_.releaseEngine();
 }
 
 void plugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) noexcept {
-    processBlock(inputs, outputs, sampleFrames);
+    processEntry(inputs, outputs, sampleFrames);
 }
 
 void plugin::processDoubleReplacing(double** inputs, double** outputs,
                                     VstInt32 sampleFrames) noexcept {
-    processBlock(inputs, outputs, sampleFrames);
+    processEntry(inputs, outputs, sampleFrames);
 }
 
 void plugin::suspend() { params_.suspend(); }

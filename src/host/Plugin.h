@@ -34,8 +34,6 @@ public:
     static constexpr VstInt32 kNumOutputs = 2;
     static constexpr VstInt32 kUniqueId = fourCharCode('T', 'R', 'V', '2');  // 0x54525632
     static constexpr VstInt32 kVendorVersion = 301;
-    /// Latency in host samples without the halfband oversampling stages.
-    static constexpr VstInt32 kFastPathLatency = 2;
 
     explicit plugin(audioMasterCallback audioMaster);
     ~plugin() override;
@@ -92,8 +90,11 @@ private:
         plugin& owner_;
     };
 
+    /// The body of both processing entries: flush-to-zero, the host's
+    /// process level, the configuration pass, then the block through the
+    /// engine.
     template <typename Sample>
-    void processBlock(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept;
+    void processEntry(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept;
     /// Sends ioChanged when the record's delay differs from the one the host
     /// was last told. Control threads only, with the engine held or no block
     /// running (resume), so the delay is not being written meanwhile.
@@ -103,8 +104,8 @@ private:
     Link link_{*this};
     ParameterController params_{engine_, link_};
     /// The initial delay the host was last told of (through ioChanged, or by
-    /// reading the record before the first change).
-    VstInt32 announcedLatency_ = kFastPathLatency;
+    /// reading the record before the first change); set by the constructor.
+    VstInt32 announcedLatency_ = 0;
 };
 
 }  // namespace tarvo

@@ -204,7 +204,7 @@ int ParameterController::idx(int index) const noexcept {
     return d.optionIndex(d.value());
 }
 
-double ParameterController::dB(int index) const noexcept {
+double ParameterController::linearGain(int index) const noexcept {
     const ParameterDescriptor& d = descriptors_[index];
     return d.engineValue(d.value());
 }
@@ -219,17 +219,23 @@ void ParameterController::configureWhenIdle() {
     host_.configuredOutsideProcessing();
 }
 
-void ParameterController::configureEngine() {
+void ParameterController::configureEngine() noexcept {
     // An oversampling change sets the rate again, which marks "Attack" and
     // "MidScoop" after the sweep has passed them: a second sweep redesigns
     // the detectors, key filters, limiter windows and scoop for the new factor
-    // before any audio runs on designs made for the old one.
-    if (sweepChanges()) sweepChanges();
+    // before any audio runs on designs made for the old one. That sweep
+    // leaves the oversampling marks alone: a factor another thread sets
+    // meanwhile would come after its redesign, so it waits for the next pass,
+    // which applies it with its designs.
+    if (sweepChanges(true)) sweepChanges(false);
 }
 
-bool ParameterController::sweepChanges() {
+bool ParameterController::sweepChanges(bool withOversampling) noexcept {
     bool oversamplingChanged = false;
     for (int i = 0; i < kParameterCount; ++i) {
+        const bool oversamplingGroup =
+            i == param::Upsampling || i == param::Render8x || i == param::OversamplingPath;
+        if (oversamplingGroup && !withOversampling) continue;
         if (!descriptors_[i].consumeChange()) continue;
         switch (i) {
         case param::Filter:
@@ -284,7 +290,7 @@ bool ParameterController::sweepChanges() {
     return oversamplingChanged;
 }
 
-void ParameterController::configureDetector() {
+void ParameterController::configureDetector() noexcept {
     // "Off" is the exact minimum 40 Hz; the key filter then gets 0 Hz.
     const double filterHz = v(param::Filter) > 40.0 ? v(param::Filter) : 0.0;
     const double attackSeconds = v(param::Attack) * 0.001;
@@ -296,9 +302,9 @@ void ParameterController::configureDetector() {
                                   filterHz);
 }
 
-void ParameterController::configureCompression() {
+void ParameterController::configureCompression() noexcept {
     const double ratio = v(param::Ratio) >= 11.0 ? kInfiniteRatio : v(param::Ratio);
-    engine_.designGainComputers(dB(param::Threshold), v(param::Knee), ratio);
+    engine_.designGainComputers(linearGain(param::Threshold), v(param::Knee), ratio);
     switch (idx(param::Saturation)) {
     case 0: {  // "Ratio": clipLevel = 10^0.3 - q, q the Ratio's position
         const ParameterDescriptor& r = descriptors_[param::Ratio];
@@ -324,28 +330,28 @@ void ParameterController::configureCompression() {
     engine_.setChannelMode(engine_.channelMode());
 }
 
-void ParameterController::configureCeiling() {
+void ParameterController::configureCeiling() noexcept {
     // The set level raised by 0.01 dB.
-    engine_.setLimiterCeiling(dB(param::LimiterCeiling) * std::pow(10.0, 0.0005));
+    engine_.setLimiterCeiling(linearGain(param::LimiterCeiling) * std::pow(10.0, 0.0005));
 }
 
-void ParameterController::configureLevels() {
-    const double makeup = dB(param::Makeup);
+void ParameterController::configureLevels() noexcept {
+    const double makeup = linearGain(param::Makeup);
     const double dry = v(param::DryWet) * 0.01;
     const double input = kInputGains[idx(param::Input)];
     // The make-up gain applies to the compressed share only.
     engine_.setLevels(input, (1.0 - dry) * makeup, dry);
 }
 
-void ParameterController::configureScoop() {
-    engine_.setScoop(dB(param::MidScoop), engineSampleRate());
+void ParameterController::configureScoop() noexcept {
+    engine_.setScoop(linearGain(param::MidScoop), engineSampleRate());
 }
 
-void ParameterController::configureMode() {
+void ParameterController::configureMode() noexcept {
     engine_.setChannelMode(idx(param::Mode));
 }
 
-void ParameterController::configureOversampling() {
+void ParameterController::configureOversampling() noexcept {
     const bool render8x =
         lastProcessLevel() == kProcessLevelOffline && idx(param::Render8x) == 1;
     const int factor = render8x ? 8 : 1 << idx(param::Upsampling);
@@ -356,20 +362,20 @@ void ParameterController::configureOversampling() {
     setSampleRate(static_cast<float>(engineSampleRate()));
 }
 
-void ParameterController::configureLimiterPosition() {
+void ParameterController::configureLimiterPosition() noexcept {
     const int position = idx(param::LimiterPosition);
     engine_.setLimiterPosition(position == 0, position == 1);
 }
 
-void ParameterController::configureBypass() {
+void ParameterController::configureBypass() noexcept {
     engine_.setBypass(idx(param::Bypass) != 0);
 }
 
-void ParameterController::configureNoise() {
+void ParameterController::configureNoise() noexcept {
     engine_.setNoiseBits(kNoiseBits[idx(param::Dither)]);
 }
 
-void ParameterController::configureSideChain() {
+void ParameterController::configureSideChain() noexcept {
     const bool external = idx(param::SideChain) != 0;
     // The extra audio upsamplers take over the state of the strips' own,
     // which have carried the audio so far, so the audio goes on without a

@@ -83,10 +83,13 @@ public:
     void processLevel(std::int32_t level) noexcept;
     /// Visits the 22 parameters in order; for each marked one, clears the
     /// mark and rewrites its group's engine settings from the current
-    /// values. Costs 22 mark tests when nothing changed. Exceptions from the
-    /// engine (allocation when an oversampling change resizes the limiter
-    /// windows) pass through to the caller.
-    void configureEngine();
+    /// values. Costs 22 mark tests when nothing changed. Allocates nothing
+    /// and cannot fail, so both strips always end a pass with the same
+    /// settings. An oversampling change is applied together with the
+    /// designs made for the factor (detectors, key filters, limiter windows,
+    /// scoop), or stays marked for the next pass when another thread makes
+    /// it after the pass's last chance to redesign.
+    void configureEngine() noexcept;
 
     /// Exclusive use of the engine for one configuration pass or one block,
     /// taken without waiting: false while another thread holds it. A host
@@ -111,8 +114,8 @@ public:
 
     static constexpr std::int32_t kProcessLevelOffline = 4;
     /// Host sample rates accepted, in Hz; others are ignored.
-    static constexpr float kMinimumSampleRate = 1000.0f;
-    static constexpr float kMaximumSampleRate = 4.0e6f;
+    static constexpr float kMinimumSampleRate = static_cast<float>(tarvo::kMinimumSampleRate);
+    static constexpr float kMaximumSampleRate = static_cast<float>(tarvo::kMaximumSampleRate);
 
 private:
     static bool inParameterRange(std::int32_t index) noexcept {
@@ -120,7 +123,8 @@ private:
     }
     double v(int index) const noexcept { return descriptors_[index].value(); }
     int idx(int index) const noexcept;
-    double dB(int index) const noexcept;
+    /// The value of a level parameter in dB as a linear gain, 10^(v * 0.05).
+    double linearGain(int index) const noexcept;
 
     /// The pass on the calling thread, unless a block holds the engine.
     void configureWhenIdle();
@@ -128,18 +132,19 @@ private:
     void applyStoredDefault() noexcept;
 
     /// One visit of the 22 marks; true when the oversampling group ran.
-    bool sweepChanges();
-    void configureDetector();
-    void configureCompression();
-    void configureCeiling();
-    void configureLevels();
-    void configureScoop();
-    void configureMode();
-    void configureOversampling();
-    void configureLimiterPosition();
-    void configureBypass();
-    void configureNoise();
-    void configureSideChain();
+    /// Without withOversampling the marks of that group are left as they are.
+    bool sweepChanges(bool withOversampling) noexcept;
+    void configureDetector() noexcept;
+    void configureCompression() noexcept;
+    void configureCeiling() noexcept;
+    void configureLevels() noexcept;
+    void configureScoop() noexcept;
+    void configureMode() noexcept;
+    void configureOversampling() noexcept;
+    void configureLimiterPosition() noexcept;
+    void configureBypass() noexcept;
+    void configureNoise() noexcept;
+    void configureSideChain() noexcept;
 
     EngineControl& engine_;
     HostLink& host_;

@@ -260,8 +260,9 @@ TEST(PeakLimiterDetector, ResetClearsFiltersAndHoldOnly) {
     }
 }
 
-TEST(PeakLimiterDetector, ResizeCopiesOldestFirst) {
+TEST(PeakLimiterDetector, ResizeCopiesOldestFirstWithinItsStorage) {
     PeakLimiterDetector d;
+    const double* storage = d.windowData();
     d.resizeWindow(5);
     double pg, ag;
     for (int v = 1; v <= 7; ++v) d.process(v, pg, ag);  // window holds 6 7 3 4 5, oldest is 3
@@ -277,6 +278,18 @@ TEST(PeakLimiterDetector, ResizeCopiesOldestFirst) {
     EXPECT_EQ(d.runningMax(), 5.0);
     d.resizeWindow(0);  // a window is never shorter than 2
     EXPECT_EQ(d.windowLength(), 2u);
+    // 4 MHz at 8x: 0.63 ms are 20160 entries, the longest window there is.
+    EXPECT_EQ(PeakLimiterDetector::maximumWindowLength(), 20160u);
+    // The two kept are 4 and 5 (the 1.0 written after the cut was newer).
+    d.resizeWindow(1u << 20);
+    EXPECT_EQ(d.windowLength(), 20160u);
+    const double kept[2] = {4, 5};
+    for (std::uint32_t i = 0; i < d.windowLength(); ++i)
+        ASSERT_EQ(d.windowEntry(i), i < 2 ? kept[i] : 0.0) << i;
+    d.process(0.5, pg, ag);  // overwrites the 4
+    EXPECT_EQ(d.runningMax(), 5.0);
+    // Every resize rearranged the one storage taken at construction.
+    EXPECT_EQ(d.windowData(), storage);
 }
 
 TEST(PeakLimiterDetector, UsableBeforeTheFirstResize) {

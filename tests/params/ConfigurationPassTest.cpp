@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -64,6 +65,37 @@ TEST(ConfigurationPass, RemarksFromTheOversamplingGroupAreConsumedInTheSamePass)
     rig.controller.setParameter(param::Upsampling, 1.0f);
     EXPECT_EQ(rig.engine.names(),
               (Names{"setOversampling", "updateDetectorFilters", "setScoop"}));
+}
+
+// Another thread sets "Upsampl." while a pass runs: right after the pass
+// applied a factor, or during the sweep that redesigns for it. The new factor
+// is never left applied without the redesigns made for it; it waits for the
+// next pass, which applies it with them.
+TEST(ConfigurationPass, FactorSetDuringThePassIsAppliedWithItsRedesigns) {
+    for (const char* moment : {"setOversampling", "updateDetectorFilters"}) {
+        ControllerRig rig;
+        rig.settle();
+        rig.controller.resume();  // parameter changes only mark from now on
+        rig.controller.setParameter(param::Upsampling, 0.0f);  // 1x
+        bool setAgain = false;
+        rig.engine.onCall = [&](const std::string& name) {
+            if (name != moment || setAgain) return;
+            setAgain = true;
+            rig.controller.setParameter(param::Upsampling, 1.0f);  // 8x
+        };
+        for (int pass = 0; pass < 2; ++pass) {
+            rig.controller.configureEngine();
+            const Names names = rig.engine.names();
+            const auto lastFactor = std::find(names.rbegin(), names.rend(), "setOversampling");
+            ASSERT_NE(lastFactor, names.rend());
+            EXPECT_EQ(Names(lastFactor.base(), names.end()),
+                      (Names{"updateDetectorFilters", "setScoop"}))
+                << "another thread at " << moment << ", pass " << pass;
+        }
+        EXPECT_TRUE(setAgain);
+        EXPECT_EQ(rig.engine.last("setOversampling")->args[0], 8.0) << moment;
+        EXPECT_FALSE(rig.controller.descriptor(param::Upsampling).changed()) << moment;
+    }
 }
 
 TEST(ConfigurationPass, DitherAloneReachesOnlyTheNoise) {

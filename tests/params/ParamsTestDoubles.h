@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,42 +56,49 @@ class RecordingEngine : public EngineControl {
 public:
     std::vector<EngineCall> calls;
     const RecordingHost* host = nullptr;  ///< when set, calls note its automation count
+    /// When set, runs after each call is recorded, with the call's name: what
+    /// another thread does while the pass runs.
+    std::function<void(const std::string&)> onCall;
     int mode = 6;
     int reportedLatency = 2;
 
     void updateDetectorFilters(bool alphaMode, double sampleRate, double attackSeconds,
-                               double releaseSeconds, double filterHz) override {
+                               double releaseSeconds, double filterHz) noexcept override {
         record("updateDetectorFilters",
                {alphaMode ? 1.0 : 0.0, sampleRate, attackSeconds, releaseSeconds, filterHz});
     }
-    void designGainComputers(double threshold, double knee, double ratio) override {
+    void designGainComputers(double threshold, double knee, double ratio) noexcept override {
         record("designGainComputers", {threshold, knee, ratio});
     }
-    void setClipLevel(double clipLevel) override { record("setClipLevel", {clipLevel}); }
-    void setSaturationEnabled(bool enabled) override {
+    void setClipLevel(double clipLevel) noexcept override { record("setClipLevel", {clipLevel}); }
+    void setSaturationEnabled(bool enabled) noexcept override {
         record("setSaturationEnabled", {enabled ? 1.0 : 0.0});
     }
-    void setChannelMode(int m) override {
+    void setChannelMode(int m) noexcept override {
         mode = m;
         record("setChannelMode", {double(m)});
     }
-    int channelMode() const override { return mode; }
-    void setLimiterCeiling(double ceiling) override { record("setLimiterCeiling", {ceiling}); }
-    void setLevels(double inputGain, double wetGain, double dryGain) override {
+    int channelMode() const noexcept override { return mode; }
+    void setLimiterCeiling(double ceiling) noexcept override {
+        record("setLimiterCeiling", {ceiling});
+    }
+    void setLevels(double inputGain, double wetGain, double dryGain) noexcept override {
         record("setLevels", {inputGain, wetGain, dryGain});
     }
-    void setScoop(double gain, double sampleRate) override { record("setScoop", {gain, sampleRate}); }
-    void setOversampling(int factor, bool hq) override {
+    void setScoop(double gain, double sampleRate) noexcept override {
+        record("setScoop", {gain, sampleRate});
+    }
+    void setOversampling(int factor, bool hq) noexcept override {
         record("setOversampling", {double(factor), hq ? 1.0 : 0.0});
         reportedLatency = hq && factor > 1 ? 172 : 2;
     }
-    void setLimiterPosition(bool pre, bool post) override {
+    void setLimiterPosition(bool pre, bool post) noexcept override {
         record("setLimiterPosition", {pre ? 1.0 : 0.0, post ? 1.0 : 0.0});
     }
-    void setBypass(bool bypass) override { record("setBypass", {bypass ? 1.0 : 0.0}); }
-    void setNoiseBits(int bits) override { record("setNoiseBits", {double(bits)}); }
-    void takeOverSideChainAudio() override { record("takeOverSideChainAudio", {}); }
-    int latency() const override { return reportedLatency; }
+    void setBypass(bool bypass) noexcept override { record("setBypass", {bypass ? 1.0 : 0.0}); }
+    void setNoiseBits(int bits) noexcept override { record("setNoiseBits", {double(bits)}); }
+    void takeOverSideChainAudio() noexcept override { record("takeOverSideChainAudio", {}); }
+    int latency() const noexcept override { return reportedLatency; }
 
     /// The calls' names in order.
     std::vector<std::string> names() const {
@@ -114,6 +122,7 @@ public:
 private:
     void record(const char* name, std::vector<double> args) {
         calls.push_back({name, std::move(args), host != nullptr ? host->automation.size() : 0});
+        if (onCall) onCall(name);
     }
 };
 
