@@ -14,7 +14,8 @@ endif()
 
 # A folder of its own, so LV2_PATH can point at it: lilv reads every entry
 # of a folder on LV2_PATH as a bundle.
-set(TARVO_LV2_BUNDLE ${CMAKE_BINARY_DIR}/lv2/Tarvo.lv2)
+set(TARVO_LV2_BUNDLE_FOLDER ${CMAKE_BINARY_DIR}/lv2)
+set(TARVO_LV2_BUNDLE ${TARVO_LV2_BUNDLE_FOLDER}/Tarvo.lv2)
 
 # The glue below the entry, shared by the library and the generator.
 add_library(tarvo_lv2_glue OBJECT

@@ -76,11 +76,15 @@ private:
     float rate_ = 44100.0f;
 };
 
-/// The shortest decimal that reads back as the same float.
+/// The shortest decimal that reads back as the same float, always with a
+/// point: Turtle reads "1" as an integer, which lilv hands to hosts as an
+/// atom:Int where a control port value is an atom:Float.
 std::string number(float value) {
     char text[64];
     const auto result = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed);
-    return std::string(text, result.ptr);
+    std::string decimal(text, result.ptr);
+    if (decimal.find('.') == std::string::npos) decimal += ".0";
+    return decimal;
 }
 
 std::string quoted(const char* text) {
