@@ -10,9 +10,11 @@
 #include <lv2/core/lv2.h>
 #include <lv2/presets/presets.h>
 #include <lv2/units/units.h>
+#include <sndfile.h>
 
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -466,6 +468,100 @@ TEST(Lv2Bundle, RunAllocatesNothingWhileSettingsChange) {
     }
     EXPECT_EQ(scope.allocations(), 0u);
 }
+
+
+#if defined(TARVO_RENDER) && defined(TARVO_LV2APPLY)
+
+/// Writes channels as a float WAV file.
+void writeWav(const std::string& path, const std::vector<const std::vector<float>*>& channels) {
+    SF_INFO info{};
+    info.samplerate = static_cast<int>(kRate);
+    info.channels = static_cast<int>(channels.size());
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    ASSERT_NE(file, nullptr) << sf_strerror(nullptr);
+    std::vector<float> frames(channels[0]->size() * channels.size());
+    for (std::size_t i = 0; i < channels[0]->size(); ++i)
+        for (std::size_t c = 0; c < channels.size(); ++c) frames[i * channels.size() + c] = (*channels[c])[i];
+    sf_writef_float(file, frames.data(), static_cast<sf_count_t>(channels[0]->size()));
+    sf_close(file);
+}
+
+std::vector<float> readWav(const std::string& path) {
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (file == nullptr) return {};
+    std::vector<float> frames(static_cast<std::size_t>(info.frames * info.channels));
+    sf_readf_float(file, frames.data(), info.frames);
+    sf_close(file);
+    return frames;
+}
+
+/// The port values of a preset as lv2apply's "-c SYMBOL VALUE" arguments.
+std::string presetArguments(const LilvNode* preset) {
+    LilvState* state = lilv_state_new_from_world(world().world(), world().map(), preset);
+    std::string arguments;
+    lilv_state_emit_port_values(
+        state,
+        [](const char* symbol, void* text, const void* value, std::uint32_t, std::uint32_t) {
+            float number;
+            std::memcpy(&number, value, sizeof number);
+            char digits[32];
+            std::snprintf(digits, sizeof digits, "%.9g", static_cast<double>(number));
+            *static_cast<std::string*>(text) += std::string(" -c ") + symbol + " " + digits;
+        },
+        &arguments);
+    lilv_state_free(state);
+    return arguments;
+}
+
+TEST(Lv2Apply, RendersTheSamplesTarvoRenderWritesAtTheSameSettings) {
+    // Debian's lv2apply feeds one file channel per audio input, so its input
+    // holds the main pair and the side-chain pair; tarvo-render takes them
+    // as two files.
+    const std::string dir = ::testing::TempDir();
+    Signal signal(22050);
+    const auto& ch = signal.channels;
+    writeWav(dir + "lv2-main.wav", {&ch[0], &ch[1]});
+    writeWav(dir + "lv2-key.wav", {&ch[2], &ch[3]});
+    writeWav(dir + "lv2-four.wav", {&ch[0], &ch[1], &ch[2], &ch[3]});
+    const std::string drumBuss = presetArguments(world().presets()[5]);
+    struct Render {
+        const char* name;
+        std::string tarvoRender;
+        std::string lv2apply;
+    };
+    const Render renders[] = {
+        {"defaults", "", ""},
+        {"DRUM BUSS", " --program 5", drumBuss},
+        {"DRUM BUSS, M/S, HQ, threshold -20, external key",
+         " --program 5 --set Mode=M/S --set Upsmpl.=HQ --set Thresh.=@0.5 --sidechain '" + dir +
+             "lv2-key.wav'",
+         drumBuss + " -c mode 5 -c oversampling_path 1 -c threshold -20 -c side_chain 1"},
+    };
+    for (const Render& render : renders) {
+        SCOPED_TRACE(render.name);
+        const std::string vstOut = dir + "lv2-by-tarvo-render.wav";
+        const std::string lv2Out = dir + "lv2-by-lv2apply.wav";
+        std::remove(vstOut.c_str());
+        std::remove(lv2Out.c_str());
+        const std::string renderCommand = std::string("'") + TARVO_RENDER + "' '" + dir +
+                                          "lv2-main.wav' '" + vstOut +
+                                          "' --quiet --keep-latency --precision single" +
+                                          render.tarvoRender + " > /dev/null";
+        const std::string applyCommand = std::string("LV2_PATH='") + TARVO_LV2_PATH + "' '" +
+                                         TARVO_LV2APPLY + "' -i '" + dir + "lv2-four.wav' -o '" +
+                                         lv2Out + "'" + render.lv2apply + " " + lv2::kPluginUri;
+        ASSERT_EQ(std::system(renderCommand.c_str()), 0) << renderCommand;
+        ASSERT_EQ(std::system(applyCommand.c_str()), 0) << applyCommand;
+        const std::vector<float> expected = readWav(vstOut);
+        const std::vector<float> actual = readWav(lv2Out);
+        ASSERT_EQ(expected.size(), signal.frames() * 2);
+        EXPECT_TRUE(expected == actual);
+    }
+}
+
+#endif
 
 }  // namespace
 }  // namespace tarvo::lv2test
