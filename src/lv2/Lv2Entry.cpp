@@ -42,6 +42,7 @@ const LV2_Descriptor descriptor = {tarvo::lv2::kPluginUri, instantiate, connectP
 
 }  // namespace
 
-extern "C" LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
+// LV2_SYMBOL_EXPORT is extern "C" with default visibility.
+LV2_SYMBOL_EXPORT const LV2_Descriptor* lv2_descriptor(uint32_t index) {
     return index == 0 ? &descriptor : nullptr;
 }
