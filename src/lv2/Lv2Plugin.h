@@ -4,7 +4,7 @@
 
 #include "engine/StereoProcessor.h"
 #include "lv2/Lv2Ports.h"
-#include "params/HostLink.h"
+#include "lv2/SilentHostLink.h"
 #include "params/ParameterController.h"
 
 namespace tarvo::lv2 {
@@ -50,23 +50,11 @@ public:
     void run(std::uint32_t frames) noexcept;
 
 private:
-    class Link final : public HostLink {
-    public:
-        void automate(std::int32_t, float) override {}
-        void setInitialDelay(std::int32_t) override {}
-        float sampleRate() const override { return sampleRate_; }
-        void storeSampleRate(float rate) override { sampleRate_ = rate; }
-        void configuredOutsideProcessing() override {}
-
-    private:
-        float sampleRate_ = 44100.0f;
-    };
-
     void applyControls() noexcept;
     void applyControl(int index) noexcept;
 
     StereoProcessor engine_;
-    Link link_;
+    SilentHostLink link_;
     ParameterController params_{engine_, link_};
     float* audio_[outRight + 1] = {};
     const float* controls_[kParameterCount] = {};

@@ -21,8 +21,8 @@
 #include "engine/StereoProcessor.h"
 #include "lv2/ControlValue.h"
 #include "lv2/Lv2Ports.h"
+#include "lv2/SilentHostLink.h"
 #include "params/FactoryPrograms.h"
-#include "params/HostLink.h"
 #include "params/ParameterController.h"
 #include "params/ParameterTable.h"
 
@@ -61,19 +61,6 @@ const ControlPortText controlPortTexts[kParameterCount] = {
     {"side_chain", "Detector fed by the main input or by the side-chain input."},
     {"ar_time", "Ranges of Attack and Release."},
     {"oversampling_path", "Oversampling path: plain or with a halfband stage."},
-};
-
-/// The parameter layer's view of a host that is never told anything.
-class SilentHost final : public HostLink {
-public:
-    void automate(std::int32_t, float) override {}
-    void setInitialDelay(std::int32_t) override {}
-    float sampleRate() const override { return rate_; }
-    void storeSampleRate(float rate) override { rate_ = rate; }
-    void configuredOutsideProcessing() override {}
-
-private:
-    float rate_ = 44100.0f;
 };
 
 /// The shortest decimal that reads back as the same float, always with a
@@ -332,7 +319,7 @@ int main(int argc, char** argv) {
     try {
         const std::string bundle = argv[1];
         StereoProcessor engine;
-        SilentHost host;
+        SilentHostLink host;
         ParameterController params(engine, host);
         write(bundle + "/manifest.ttl", manifest(argv[2]));
         write(bundle + "/tarvo.ttl", pluginDescription(params));
