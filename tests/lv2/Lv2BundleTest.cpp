@@ -73,7 +73,9 @@ int parameterIndex(const char* symbol) {
 
 /// An LV2 instance and a VST instance, started alike.
 struct Pair {
-    Pair() : vst(test::pluginLibrary()), lv2(world(), kRate) { vst.start(kRate, 512); }
+    explicit Pair(float rate = kRate) : vst(test::pluginLibrary()), lv2(world(), rate) {
+        vst.start(rate, 512);
+    }
 
     /// The same setting on both sides: the port value on the LV2 side, the
     /// position it stands for on the VST side.
@@ -265,6 +267,10 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
     ASSERT_NE(freeWheel, nullptr);
     EXPECT_EQ(lilv_port_get_index(plugin, freeWheel), static_cast<std::uint32_t>(lv2::freeWheel));
 
+    // Sample rates the engine refuses give no instance.
+    for (const double rate : {999.0, 4.1e6, static_cast<double>(kNaN)})
+        EXPECT_EQ(lilv_plugin_instantiate(plugin, rate, nullptr), nullptr) << rate;
+
     // The 16 programs as presets with their names.
     const std::vector<const LilvNode*> presets = world().presets();
     ASSERT_EQ(presets.size(), 16u);
@@ -282,6 +288,7 @@ struct AudioCase {
     int program;
     std::vector<Override> overrides;
     int latency;
+    float rate = kRate;
 };
 
 // Modes, factors, Fast and HQ, the external key, the "A,R Time" ranges; each
@@ -313,6 +320,12 @@ const std::vector<AudioCase>& audioCases() {
              {{"ar_time", 2, 0.5f}, {"attack", 505, 0.5f}, {"release", 525, 0.5f}}, 2},
             {"A,R Time 1/10: attack 5.05 ms, release 52.5 ms", 8,
              {{"ar_time", 4, 1}, {"attack", 5.05f, 0.5f}, {"release", 52.5f, 0.5f}}, 2},
+            // A VST host's programs adapt "Upsampl." to the rate, LV2
+            // presets do not: the factor is set on both sides.
+            {"96 kHz, 2x HQ", 0, {{"upsampling", 1, 1 / 3.0f}, {"oversampling_path", 1, 1}}, 172,
+             96000.0f},
+            {"8 kHz, 8x, external key", 13, {{"upsampling", 3, 1}, {"side_chain", 1, 1}}, 2, 8000.0f},
+            {"lowest rate, 1 kHz", 0, {{"upsampling", 0, 0}}, 2, 1000.0f},
         };
         for (int program = 0; program < 16; ++program)
             all.push_back({"program", program, {}, 2});
@@ -327,7 +340,7 @@ TEST(Lv2Bundle, AudioEqualsTheVstLibraryAtTheSameSettings) {
     Signal signal(11025);
     for (const AudioCase& c : audioCases()) {
         SCOPED_TRACE(std::string(c.name) + " " + std::to_string(c.program));
-        Pair pair;
+        Pair pair(c.rate);
         pair.vst.dispatch(effSetProgram, 0, c.program);
         pair.lv2.restorePreset(presets[static_cast<std::size_t>(c.program)]);
         for (const Override& o : c.overrides) pair.set(o.symbol, o.value, o.position);
