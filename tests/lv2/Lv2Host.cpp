@@ -4,6 +4,8 @@
 #include <lv2/atom/atom.h>
 #include <lv2/presets/presets.h>
 
+#include <dlfcn.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
@@ -22,11 +24,20 @@ Lv2World::Lv2World() {
     lilv_node_free(path);
     lilv_world_load_all(world_);
     plugin_ = lilv_plugins_get_by_uri(lilv_world_get_all_plugins(world_), uri(lv2::kPluginUri));
+    // lilv unloads the library with its last instance. Held here, it stays
+    // loaded like the VST library, so process-wide state (the count that
+    // seeds the noise generators) runs on as it does in the VST library.
+    if (plugin_ != nullptr) {
+        char* path = lilv_file_uri_parse(lilv_node_as_uri(lilv_plugin_get_library_uri(plugin_)), nullptr);
+        library_ = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+        lilv_free(path);
+    }
 }
 
 Lv2World::~Lv2World() {
     for (LilvNode* node : nodes_) lilv_node_free(node);
     lilv_world_free(world_);
+    if (library_ != nullptr) dlclose(library_);
 }
 
 const LilvNode* Lv2World::uri(const std::string& text) {

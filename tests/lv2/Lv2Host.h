@@ -36,6 +36,7 @@ private:
 
     LilvWorld* world_ = nullptr;
     const LilvPlugin* plugin_ = nullptr;
+    void* library_ = nullptr;
     std::vector<LilvNode*> nodes_;
     std::vector<std::string> mapped_;
     LV2_URID_Map map_{this, &Lv2World::mapUri};
