@@ -1,5 +1,7 @@
 # Checks a built plug-in library's dynamic interface (run with cmake -P):
-#   -DPLUGIN=path -DTOOL=nm|objdump -DWINDOWS=ON|OFF
+#   -DPLUGIN=path -DTOOL=nm|objdump -DWINDOWS=ON|OFF [-DEXPORTS=name;...]
+# EXPORTS (default VSTPluginMain;main) names the exports expected; the LV2
+# library passes lv2_descriptor.
 # Linux (nm -D --defined-only): the defined dynamic symbols are exactly
 # VSTPluginMain and main, at the same address.
 # Windows (objdump -p): the export table names exactly VSTPluginMain and
@@ -72,9 +74,13 @@ else()
 endif()
 
 message(STATUS "exports: ${names}")
+if(NOT EXPORTS)
+  set(EXPORTS VSTPluginMain main)
+endif()
 list(SORT names)
-if(NOT names STREQUAL "VSTPluginMain;main")
-  string(APPEND failures "exports [${names}], expected exactly VSTPluginMain and main\n")
+list(SORT EXPORTS)
+if(NOT names STREQUAL EXPORTS)
+  string(APPEND failures "exports [${names}], expected exactly [${EXPORTS}]\n")
 endif()
 list(REMOVE_DUPLICATES addresses)
 list(LENGTH addresses distinct)

@@ -1,24 +1,10 @@
 #include "host/Plugin.h"
 
-#include <algorithm>
 #include <new>
 
-#include "engine/BlockDriver.h"
-#include "engine/Denormals.h"
+#include "params/HostBlock.h"
 
 namespace tarvo {
-
-namespace {
-
-/// Zeros both output channels; a missing channel pointer is skipped.
-template <typename Sample>
-void writeSilence(Sample** outputs, VstInt32 sampleFrames) noexcept {
-    if (!outputs || sampleFrames <= 0) return;
-    for (VstInt32 channel = 0; channel < plugin::kNumOutputs; ++channel)
-        if (outputs[channel]) std::fill_n(outputs[channel], sampleFrames, Sample(0));
-}
-
-}  // namespace
 
 AudioEffect* createEffectInstance(audioMasterCallback audioMaster) {
     return new plugin(audioMaster);
@@ -55,18 +41,7 @@ void plugin::operator delete(void* pointer) noexcept {
 
 template <typename Sample>
 void plugin::processEntry(Sample** inputs, Sample** outputs, VstInt32 sampleFrames) noexcept {
-    enableFlushToZero();
-    const VstInt32 level = getCurrentProcessLevel();
-    // A suspended instance may be configured on a host thread at this very
-    // moment; this block then plays silence instead of racing it.
-    if (!params_.tryAcquireEngine()) {
-        writeSilence(outputs, sampleFrames);
-        return;
-    }
-    params_.processLevel(level);
-    params_.configureEngine();
-    tarvo::processBlock(engine_, params_.sideChainExternal(), inputs, outputs, sampleFrames);
-    params_.releaseEngine();
+    runHostBlock(params_, engine_, getCurrentProcessLevel(), inputs, outputs, sampleFrames);
 }
 
 void plugin::processReplacing(float** inputs, float** outputs, VstInt32 sampleFrames) noexcept {

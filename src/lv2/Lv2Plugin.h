@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/StereoProcessor.h"
+#include "lv2/Lv2Ports.h"
+#include "lv2/SilentHostLink.h"
+#include "params/ParameterController.h"
+
+namespace tarvo::lv2 {
+
+/// One LV2 instance of Tarvo: the same engine and parameter controller as
+/// the VST 2.4 plug-in, driven through ports (see Lv2Ports.h).
+///
+/// Control ports carry parameter values in display units; run() hands every
+/// port whose value changed since the last run to the controller as the
+/// position it stands for (ControlValue.h) and then processes the block the
+/// way the VST processing call does, so equal settings give equal samples.
+/// "Attack" and "Release" hold milliseconds over the whole reach of the
+/// "A,R Time" options; "A,R Time" chooses the range the two times are taken
+/// in (a time outside it counts as the range's nearer end), so whenever one
+/// of the three changes they are applied together: "A,R Time" first, then
+/// the two times in its range.
+///
+/// Threads: LV2 calls instantiate, activate, deactivate and cleanup outside
+/// run(); every parameter change happens inside run(), on the audio thread.
+class Lv2Plugin {
+public:
+    /// Host sample rates the engine accepts, in Hz.
+    static bool acceptsSampleRate(double rate) noexcept;
+
+    /// A suspended instance at rate (one acceptsSampleRate allows), set up
+    /// as a VST host sets up the VST plug-in: program 0, then the rate.
+    explicit Lv2Plugin(double rate);
+
+    Lv2Plugin(const Lv2Plugin&) = delete;
+    Lv2Plugin& operator=(const Lv2Plugin&) = delete;
+
+    /// Ports may be connected in any order and reconnected between runs; a
+    /// null or never connected port is left alone (a missing audio input
+    /// reads as silence, a missing output is not written).
+    void connectPort(std::uint32_t port, void* data) noexcept;
+    /// Clears the signal history and starts taking parameter changes per
+    /// block, like the VST plug-in's resume.
+    void activate() noexcept;
+    void deactivate() noexcept;
+    /// Applies changed controls, takes the free-wheeling flag as the host's
+    /// process level (offline rendering while set, so "Render8x" acts),
+    /// processes frames frames (0 included) and writes the latency.
+    void run(std::uint32_t frames) noexcept;
+
+private:
+    void applyControls() noexcept;
+    void applyControl(int index) noexcept;
+
+    StereoProcessor engine_;
+    SilentHostLink link_;
+    ParameterController params_{engine_, link_};
+    float* audio_[outRight + 1] = {};
+    const float* controls_[kParameterCount] = {};
+    /// The control values last handed to the controller; NaN until then.
+    float applied_[kParameterCount];
+    float* latency_ = nullptr;
+    const float* freeWheel_ = nullptr;
+};
+
+}  // namespace tarvo::lv2
