@@ -36,7 +36,7 @@ inline __m128d softClip(__m128d x, __m128d clipLevel) noexcept {
 }
 
 /// Lane by lane: where mask is set, then; elsewhere otherwise.
-inline __m128d select(__m128d mask, __m128d then, __m128d otherwise) noexcept {
+inline __m128d blend(__m128d mask, __m128d then, __m128d otherwise) noexcept {
     return _mm_or_pd(_mm_and_pd(mask, then), _mm_andnot_pd(mask, otherwise));
 }
 
@@ -63,9 +63,9 @@ void detectLoop(StripPairState& pair, const ChannelStrip& a, FrameBuffer& buffer
 
     const std::uint32_t n = a.subSampleCount;
     for (std::uint32_t i = 0; i < n; ++i) {
-        __m128d key = first.process(lanes(keyA[i], keyB[i]));
-        if (HighPass) key = second.process(key);
-        const __m128d y = inputFilter.process(_mm_and_pd(key, magnitude));
+        __m128d key = first.process(Lanes2(keyA[i], keyB[i])).v;
+        if (HighPass) key = second.process(Lanes2(key)).v;
+        const __m128d y = inputFilter.process(Lanes2(_mm_and_pd(key, magnitude))).v;
         const __m128d level = _mm_mul_pd(detector.process(y), gain);
         // Each lane of the link is computed with A's level first, as the
         // scalar link does: (a + b) * 0.5, or a > b ? a : b.
@@ -147,24 +147,23 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
             const double magnitudeB = std::fabs(keyB * gB);
             const __m128d windowMax =
                 lanes(limiterA.pushMagnitude(magnitudeA), limiterB.pushMagnitude(magnitudeB));
-            const __m128d p = peakFilter.process(windowMax);
+            const __m128d p = peakFilter.process(Lanes2(windowMax)).v;
             // Instant attack where p > hold: the release section then holds p
             // as its output (its input history takes p either way).
             const __m128d attack = _mm_cmpgt_pd(p, hold);
-            hold = select(attack, p, releaseFilter.process(p));
-            releaseFilter.y1 = hold;
+            hold = blend(attack, p, releaseFilter.process(Lanes2(p)).v);
+            releaseFilter.y1 = Lanes2(hold);
             held[i] = hold;
-            averaged[i] = _mm_mul_pd(averageFilter.process(lanes(magnitudeA, magnitudeB)),
+            averaged[i] = _mm_mul_pd(averageFilter.process(Lanes2(magnitudeA, magnitudeB)).v,
                                      both(1.5707963267948966));
         } else {
             // PeakLimiterDetector::feedZero for both: the three sections
             // decay on zeros, hold is kept.
             limiterA.pushZero();
             limiterB.pushZero();
-            const __m128d zero = _mm_setzero_pd();
-            peakFilter.process(zero);
-            releaseFilter.process(zero);
-            averageFilter.process(zero);
+            peakFilter.process(0.0);
+            releaseFilter.process(0.0);
+            averageFilter.process(0.0);
         }
     }
     for (std::uint32_t i = 0; i < n; ++i) {
@@ -175,11 +174,11 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
             const __m128d peakOver = _mm_cmpgt_pd(held[i], ceiling);
             __m128d peak = one;
             if (_mm_movemask_pd(peakOver) != 0)
-                peak = select(peakOver, _mm_div_pd(ceiling, held[i]), one);
+                peak = blend(peakOver, _mm_div_pd(ceiling, held[i]), one);
             const __m128d averageOver = _mm_cmpgt_pd(averaged[i], ceiling);
             __m128d average = one;
             if (_mm_movemask_pd(averageOver) != 0)
-                average = select(averageOver, _mm_div_pd(ceiling, averaged[i]), one);
+                average = blend(averageOver, _mm_div_pd(ceiling, averaged[i]), one);
             if (linkLimiter) {
                 // averages averaged (A's first), peaks by minimum: b > a ? a : b
                 average = _mm_mul_pd(_mm_add_pd(_mm_unpacklo_pd(average, average),
@@ -232,9 +231,10 @@ inline void decimateAt(StripPairState& pair, IirDecimator& da, IirDecimator& db,
                        const double* inA, const double* inB, double& outA,
                        double& outB) noexcept {
     LaneBiquad& lowPass = pair.decimatorLowPass;
-    for (int i = 0; i + 1 < N; ++i) lowPass.process(lanes(inA[i], inB[i]));
+    for (int i = 0; i + 1 < N; ++i) lowPass.process(Lanes2(inA[i], inB[i]));
     const __m128d y = _mm_mul_pd(
-        both(da.gain), pair.decimatorCorrection.process(lowPass.process(lanes(inA[N - 1], inB[N - 1]))));
+        both(da.gain),
+        pair.decimatorCorrection.process(lowPass.process(Lanes2(inA[N - 1], inB[N - 1]))).v);
     outA = laneA(y) + nextNoise(da.noiseSeed, da.noiseLevel);
     outB = laneB(y) + nextNoise(db.noiseSeed, db.noiseLevel);
 }
@@ -265,44 +265,49 @@ inline void decimatePair(StripPairState& pair, IirDecimator& da, IirDecimator& d
 
 void StripPairState::load(ChannelStrip& a, ChannelStrip& b) noexcept {
     const bool highPass = a.sideChain.highPassOn;
-    keyFirst = LaneBiquad(highPass ? a.sideChain.highPass.first : a.sideChain.shelf,
-                          highPass ? b.sideChain.highPass.first : b.sideChain.shelf);
-    keySecond = LaneBiquad(a.sideChain.highPass.second, b.sideChain.highPass.second);
-    levelInput = LaneBiquad(a.levelDetector.inputFilter, b.levelDetector.inputFilter);
+    keyFirst = zipLanes<BiquadOf>(highPass ? a.sideChain.highPass.first : a.sideChain.shelf,
+                                  highPass ? b.sideChain.highPass.first : b.sideChain.shelf);
+    keySecond = zipLanes<BiquadOf>(a.sideChain.highPass.second, b.sideChain.highPass.second);
+    levelInput = zipLanes<BiquadOf>(a.levelDetector.inputFilter, b.levelDetector.inputFilter);
     level = LaneEnvelope(a.levelDetector, b.levelDetector);
     smoother = LaneEnvelope(a.gainSmoother, b.gainSmoother);
-    limiterPeak = LaneBiquad(a.limiterDetector.peakFilter(), b.limiterDetector.peakFilter());
+    limiterPeak =
+        zipLanes<BiquadOf>(a.limiterDetector.peakFilter(), b.limiterDetector.peakFilter());
     limiterRelease =
-        LaneBiquad(a.limiterDetector.releaseFilter(), b.limiterDetector.releaseFilter());
+        zipLanes<BiquadOf>(a.limiterDetector.releaseFilter(), b.limiterDetector.releaseFilter());
     limiterAverage =
-        LaneBiquad(a.limiterDetector.averageFilter(), b.limiterDetector.averageFilter());
+        zipLanes<BiquadOf>(a.limiterDetector.averageFilter(), b.limiterDetector.averageFilter());
     hold = lanes(a.limiterDetector.hold(), b.limiterDetector.hold());
     scoopWet = LaneScoop(a.scoopWet, b.scoopWet);
     scoopDry = LaneScoop(a.scoopDry, b.scoopDry);
     decimatorLowPass =
-        LaneBiquad(a.downsampler.decimator.lowPass, b.downsampler.decimator.lowPass);
-    decimatorCorrection =
-        LaneBiquad(a.downsampler.decimator.correction, b.downsampler.decimator.correction);
+        zipLanes<BiquadOf>(a.downsampler.decimator.lowPass, b.downsampler.decimator.lowPass);
+    decimatorCorrection = zipLanes<BiquadOf>(a.downsampler.decimator.correction,
+                                             b.downsampler.decimator.correction);
 }
 
 void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
     const bool highPass = a.sideChain.highPassOn;
-    keyFirst.store(highPass ? a.sideChain.highPass.first : a.sideChain.shelf,
-                   highPass ? b.sideChain.highPass.first : b.sideChain.shelf);
-    keySecond.store(a.sideChain.highPass.second, b.sideChain.highPass.second);
-    levelInput.store(a.levelDetector.inputFilter, b.levelDetector.inputFilter);
+    unzipLanes<BiquadOf>(keyFirst, highPass ? a.sideChain.highPass.first : a.sideChain.shelf,
+                         highPass ? b.sideChain.highPass.first : b.sideChain.shelf);
+    unzipLanes<BiquadOf>(keySecond, a.sideChain.highPass.second, b.sideChain.highPass.second);
+    unzipLanes<BiquadOf>(levelInput, a.levelDetector.inputFilter, b.levelDetector.inputFilter);
     level.store(a.levelDetector, b.levelDetector);
     smoother.store(a.gainSmoother, b.gainSmoother);
-    limiterPeak.store(a.limiterDetector.peakFilter(), b.limiterDetector.peakFilter());
-    limiterRelease.store(a.limiterDetector.releaseFilter(), b.limiterDetector.releaseFilter());
-    limiterAverage.store(a.limiterDetector.averageFilter(), b.limiterDetector.averageFilter());
+    unzipLanes<BiquadOf>(limiterPeak, a.limiterDetector.peakFilter(),
+                         b.limiterDetector.peakFilter());
+    unzipLanes<BiquadOf>(limiterRelease, a.limiterDetector.releaseFilter(),
+                         b.limiterDetector.releaseFilter());
+    unzipLanes<BiquadOf>(limiterAverage, a.limiterDetector.averageFilter(),
+                         b.limiterDetector.averageFilter());
     a.limiterDetector.setHold(laneA(hold));
     b.limiterDetector.setHold(laneB(hold));
     scoopWet.store(a.scoopWet, b.scoopWet);
     scoopDry.store(a.scoopDry, b.scoopDry);
-    decimatorLowPass.store(a.downsampler.decimator.lowPass, b.downsampler.decimator.lowPass);
-    decimatorCorrection.store(a.downsampler.decimator.correction,
-                              b.downsampler.decimator.correction);
+    unzipLanes<BiquadOf>(decimatorLowPass, a.downsampler.decimator.lowPass,
+                         b.downsampler.decimator.lowPass);
+    unzipLanes<BiquadOf>(decimatorCorrection, a.downsampler.decimator.correction,
+                         b.downsampler.decimator.correction);
 }
 
 void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "engine/ChannelStrip.h"
+#include "filters/Lanes.h"
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
@@ -38,42 +39,8 @@ inline __m128d both(double v) noexcept { return _mm_set1_pd(v); }
 inline double laneA(__m128d v) noexcept { return _mm_cvtsd_f64(v); }
 inline double laneB(__m128d v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
 
-/// A biquad section of each strip: coefficients shared (strip A's, equal to
-/// B's), histories per lane.
-struct LaneBiquad {
-    __m128d b0, b1, b2, c1, c2, x1, x2, y1, y2;
-
-    LaneBiquad() = default;
-    LaneBiquad(const Biquad& a, const Biquad& b) noexcept
-        : b0(both(a.b0)), b1(both(a.b1)), b2(both(a.b2)), c1(both(a.c1)), c2(both(a.c2)),
-          x1(lanes(a.x1, b.x1)), x2(lanes(a.x2, b.x2)), y1(lanes(a.y1, b.y1)),
-          y2(lanes(a.y2, b.y2)) {}
-
-    /// b0*x + b1*x1 + b2*x2 + c1*y1 + c2*y2, summed left to right as Biquad::process.
-    __m128d process(__m128d x) noexcept {
-        const __m128d y = _mm_add_pd(
-            _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, x), _mm_mul_pd(b1, x1)),
-                                  _mm_mul_pd(b2, x2)),
-                       _mm_mul_pd(c1, y1)),
-            _mm_mul_pd(c2, y2));
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-
-    void store(Biquad& a, Biquad& b) const noexcept {
-        a.x1 = laneA(x1);
-        b.x1 = laneB(x1);
-        a.x2 = laneA(x2);
-        b.x2 = laneB(x2);
-        a.y1 = laneA(y1);
-        b.y1 = laneB(y1);
-        a.y2 = laneA(y2);
-        b.y2 = laneB(y2);
-    }
-};
+/// A biquad section of each strip, strip A's in lane 0, B's in lane 1.
+using LaneBiquad = BiquadOf<Lanes2>;
 
 /// EnvelopeFollower::follow and its output low-pass for both strips.
 struct LaneEnvelope {
@@ -88,7 +55,7 @@ struct LaneEnvelope {
           attack(both(a.attackCoefficient)),
           release(both(a.releaseCoefficient)),
           width(both(a.softWidth)),
-          outputFilter(a.outputFilter, b.outputFilter) {
+          outputFilter(zipLanes<BiquadOf>(a.outputFilter, b.outputFilter)) {
         for (int k = 0; k < 8; ++k) q[k] = both(a.softCurve[k]);
     }
 
@@ -128,13 +95,13 @@ struct LaneEnvelope {
             u = _mm_andnot_pd(below, u);
         }
         envelope = _mm_add_pd(_mm_add_pd(_mm_mul_pd(d, release), _mm_mul_pd(attack, u)), envelope);
-        return outputFilter.process(envelope);
+        return outputFilter.process(Lanes2(envelope)).v;
     }
 
     void store(EnvelopeFollower& a, EnvelopeFollower& b) const noexcept {
         a.envelope = laneA(envelope);
         b.envelope = laneB(envelope);
-        outputFilter.store(a.outputFilter, b.outputFilter);
+        unzipLanes<BiquadOf>(outputFilter, a.outputFilter, b.outputFilter);
     }
 };
 
@@ -145,18 +112,21 @@ struct LaneScoop {
 
     LaneScoop() = default;
     LaneScoop(const ScoopEq& a, const ScoopEq& b) noexcept
-        : shelf(a.shelf, b.shelf), peak1(a.peak1, b.peak1), peak2(a.peak2, b.peak2),
-          peak3(a.peak3, b.peak3), gain(both(a.gain)) {}
+        : shelf(zipLanes<BiquadOf>(a.shelf, b.shelf)),
+          peak1(zipLanes<BiquadOf>(a.peak1, b.peak1)),
+          peak2(zipLanes<BiquadOf>(a.peak2, b.peak2)),
+          peak3(zipLanes<BiquadOf>(a.peak3, b.peak3)),
+          gain(both(a.gain)) {}
 
     __m128d process(__m128d x) noexcept {
-        return _mm_mul_pd(gain, peak3.process(peak2.process(peak1.process(shelf.process(x)))));
+        return _mm_mul_pd(gain, peak3.process(peak2.process(peak1.process(shelf.process(Lanes2(x))))).v);
     }
 
     void store(ScoopEq& a, ScoopEq& b) const noexcept {
-        shelf.store(a.shelf, b.shelf);
-        peak1.store(a.peak1, b.peak1);
-        peak2.store(a.peak2, b.peak2);
-        peak3.store(a.peak3, b.peak3);
+        unzipLanes<BiquadOf>(shelf, a.shelf, b.shelf);
+        unzipLanes<BiquadOf>(peak1, a.peak1, b.peak1);
+        unzipLanes<BiquadOf>(peak2, a.peak2, b.peak2);
+        unzipLanes<BiquadOf>(peak3, a.peak3, b.peak3);
     }
 };
 
