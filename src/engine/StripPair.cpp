@@ -55,18 +55,15 @@ void detectLoop(StripPairState& pair, const ChannelStrip& a, FrameBuffer& buffer
 
     LaneBiquad& first = pair.keyFirst;
     LaneBiquad& second = pair.keySecond;  // unused with the shelf
-    LaneBiquad& inputFilter = pair.levelInput;
-    LaneEnvelope& detector = pair.level;
+    EnvelopeOf<Lanes2>& detector = pair.level;
     const __m128d gain = both(a.detectorGain);
-    const __m128d magnitude = _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll));
     const __m128d half = both(0.5);
 
     const std::uint32_t n = a.subSampleCount;
     for (std::uint32_t i = 0; i < n; ++i) {
         __m128d key = first.process(Lanes2(keyA[i], keyB[i])).v;
         if (HighPass) key = second.process(Lanes2(key)).v;
-        const __m128d y = inputFilter.process(Lanes2(_mm_and_pd(key, magnitude))).v;
-        const __m128d level = _mm_mul_pd(detector.process(y), gain);
+        const __m128d level = _mm_mul_pd(detector.processRectified(Lanes2(key)).v, gain);
         // Each lane of the link is computed with A's level first, as the
         // scalar link does: (a + b) * 0.5, or a > b ? a : b.
         const __m128d fromA = _mm_unpacklo_pd(level, level);
@@ -106,7 +103,7 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
     const __m128d dry = both(a.dryGain);
     const __m128d clipLevel = both(a.softClipper.clipLevel);
 
-    LaneEnvelope& smoother = pair.smoother;
+    EnvelopeOf<Lanes2>& smoother = pair.smoother;
     LaneScoop& scoopWet = pair.scoopWet;
     LaneScoop& scoopDry = pair.scoopDry;
 
@@ -130,7 +127,7 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
         const double gA = staticGain(computer, unity, levelA[i]);
         const double gB = linkedLevels ? gA : staticGain(b.gainComputer, unity, levelB[i]);
         // The smoother follows 2 - g, so more reduction is a rise (attack path).
-        const __m128d s = smoother.process(_mm_sub_pd(two, lanes(gA, gB)));
+        const __m128d s = smoother.process(Lanes2(_mm_sub_pd(two, lanes(gA, gB)))).v;
         __m128d y = _mm_mul_pd(_mm_sub_pd(two, s), x);
         if (!pre) {
             if (Scoop) {
@@ -268,9 +265,8 @@ void StripPairState::load(ChannelStrip& a, ChannelStrip& b) noexcept {
     keyFirst = zipLanes<BiquadOf>(highPass ? a.sideChain.highPass.first : a.sideChain.shelf,
                                   highPass ? b.sideChain.highPass.first : b.sideChain.shelf);
     keySecond = zipLanes<BiquadOf>(a.sideChain.highPass.second, b.sideChain.highPass.second);
-    levelInput = zipLanes<BiquadOf>(a.levelDetector.inputFilter, b.levelDetector.inputFilter);
-    level = LaneEnvelope(a.levelDetector, b.levelDetector);
-    smoother = LaneEnvelope(a.gainSmoother, b.gainSmoother);
+    level = zipLanes<EnvelopeOf>(a.levelDetector, b.levelDetector);
+    smoother = zipLanes<EnvelopeOf>(a.gainSmoother, b.gainSmoother);
     limiterPeak =
         zipLanes<BiquadOf>(a.limiterDetector.peakFilter(), b.limiterDetector.peakFilter());
     limiterRelease =
@@ -291,9 +287,8 @@ void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
     unzipLanes<BiquadOf>(keyFirst, highPass ? a.sideChain.highPass.first : a.sideChain.shelf,
                          highPass ? b.sideChain.highPass.first : b.sideChain.shelf);
     unzipLanes<BiquadOf>(keySecond, a.sideChain.highPass.second, b.sideChain.highPass.second);
-    unzipLanes<BiquadOf>(levelInput, a.levelDetector.inputFilter, b.levelDetector.inputFilter);
-    level.store(a.levelDetector, b.levelDetector);
-    smoother.store(a.gainSmoother, b.gainSmoother);
+    unzipLanes<EnvelopeOf>(level, a.levelDetector, b.levelDetector);
+    unzipLanes<EnvelopeOf>(smoother, a.gainSmoother, b.gainSmoother);
     unzipLanes<BiquadOf>(limiterPeak, a.limiterDetector.peakFilter(),
                          b.limiterDetector.peakFilter());
     unzipLanes<BiquadOf>(limiterRelease, a.limiterDetector.releaseFilter(),

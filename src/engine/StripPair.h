@@ -42,69 +42,6 @@ inline double laneB(__m128d v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v
 /// A biquad section of each strip, strip A's in lane 0, B's in lane 1.
 using LaneBiquad = BiquadOf<Lanes2>;
 
-/// EnvelopeFollower::follow and its output low-pass for both strips.
-struct LaneEnvelope {
-    __m128d envelope;
-    __m128d attack, release, width;
-    __m128d q[8];
-    LaneBiquad outputFilter;
-
-    LaneEnvelope() = default;
-    LaneEnvelope(const EnvelopeFollower& a, const EnvelopeFollower& b) noexcept
-        : envelope(lanes(a.envelope, b.envelope)),
-          attack(both(a.attackCoefficient)),
-          release(both(a.releaseCoefficient)),
-          width(both(a.softWidth)),
-          outputFilter(zipLanes<BiquadOf>(a.outputFilter, b.outputFilter)) {
-        for (int k = 0; k < 8; ++k) q[k] = both(a.softCurve[k]);
-    }
-
-    /// One envelope step towards y and the output low-pass. The soft-attack
-    /// polynomial sits on the envelope's loop-carried path, so it is
-    /// computed only when a lane needs it; the common cases (both lanes
-    /// falling, both above the soft width) branch as the scalar code does.
-    __m128d process(__m128d y) noexcept {
-        const __m128d zero = _mm_setzero_pd();
-        const __m128d d = _mm_sub_pd(y, envelope);
-        const __m128d below = _mm_cmplt_pd(d, zero);
-        const __m128d above = _mm_cmpgt_pd(d, width);
-        const int belowMask = _mm_movemask_pd(below);
-        const int aboveMask = _mm_movemask_pd(above);
-        __m128d u;
-        if (belowMask == 3) {
-            u = zero;
-        } else if (aboveMask == 3) {
-            u = d;
-        } else if ((belowMask | aboveMask) == 3) {
-            u = _mm_and_pd(above, d);
-        } else {
-            // d^12 (q12 + q13 d + q14 d^2 + q15 d^3 + q16 d^4) + d^8 (q9 d + q10 d^2 + q11 d^3)
-            const __m128d d2 = _mm_mul_pd(d, d);
-            const __m128d d3 = _mm_mul_pd(d2, d);
-            const __m128d d4 = _mm_mul_pd(d2, d2);
-            const __m128d d8 = _mm_mul_pd(d4, d4);
-            const __m128d d12 = _mm_mul_pd(d8, d4);
-            const __m128d high = _mm_add_pd(
-                _mm_add_pd(_mm_add_pd(_mm_add_pd(q[3], _mm_mul_pd(q[4], d)), _mm_mul_pd(q[5], d2)),
-                           _mm_mul_pd(q[6], d3)),
-                _mm_mul_pd(q[7], d4));
-            const __m128d low = _mm_add_pd(_mm_add_pd(_mm_mul_pd(q[0], d), _mm_mul_pd(q[1], d2)),
-                                           _mm_mul_pd(q[2], d3));
-            const __m128d soft = _mm_add_pd(_mm_mul_pd(d12, high), _mm_mul_pd(d8, low));
-            u = _mm_or_pd(_mm_and_pd(above, d), _mm_andnot_pd(above, soft));
-            u = _mm_andnot_pd(below, u);
-        }
-        envelope = _mm_add_pd(_mm_add_pd(_mm_mul_pd(d, release), _mm_mul_pd(attack, u)), envelope);
-        return outputFilter.process(Lanes2(envelope)).v;
-    }
-
-    void store(EnvelopeFollower& a, EnvelopeFollower& b) const noexcept {
-        a.envelope = laneA(envelope);
-        b.envelope = laneB(envelope);
-        unzipLanes<BiquadOf>(outputFilter, a.outputFilter, b.outputFilter);
-    }
-};
-
 /// ScoopEq::process for both strips.
 struct LaneScoop {
     LaneBiquad shelf, peak1, peak2, peak3;
@@ -139,9 +76,8 @@ struct LaneScoop {
 struct StripPairState {
     twoLane::LaneBiquad keyFirst;   ///< the high-pass's first section, or the shelf
     twoLane::LaneBiquad keySecond;  ///< the high-pass's second section
-    twoLane::LaneBiquad levelInput;
-    twoLane::LaneEnvelope level;
-    twoLane::LaneEnvelope smoother;
+    EnvelopeOf<Lanes2> level;
+    EnvelopeOf<Lanes2> smoother;
     twoLane::LaneBiquad limiterPeak, limiterRelease, limiterAverage;
     __m128d hold;
     twoLane::LaneScoop scoopWet, scoopDry;
