@@ -104,8 +104,8 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
     const __m128d clipLevel = both(a.softClipper.clipLevel);
 
     EnvelopeOf<Lanes2>& smoother = pair.smoother;
-    LaneScoop& scoopWet = pair.scoopWet;
-    LaneScoop& scoopDry = pair.scoopDry;
+    ScoopChain<Lanes2>& scoopWet = pair.scoopWet;
+    ScoopChain<Lanes2>& scoopDry = pair.scoopDry;
 
     // Two passes over the frame, as compress and finish: the gain
     // smoother's and limiters' recursions first, then the per-sub-sample
@@ -131,8 +131,8 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
         __m128d y = _mm_mul_pd(_mm_sub_pd(two, s), x);
         if (!pre) {
             if (Scoop) {
-                y = scoopWet.process(y);
-                if (dryScoop) x = scoopDry.process(x);
+                y = scoopWet.process(Lanes2(y)).v;
+                if (dryScoop) x = scoopDry.process(Lanes2(x)).v;
             }
             y = _mm_add_pd(_mm_mul_pd(wet, y), _mm_mul_pd(dry, x));
         }
@@ -190,8 +190,8 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
         if (pre) {
             __m128d d = lanes(audioA[i], audioB[i]);
             if (Scoop) {
-                y = scoopWet.process(y);
-                if (dryScoop) d = scoopDry.process(d);
+                y = scoopWet.process(Lanes2(y)).v;
+                if (dryScoop) d = scoopDry.process(Lanes2(d)).v;
             }
             y = _mm_add_pd(_mm_mul_pd(wet, y), _mm_mul_pd(dry, d));
         }
@@ -274,8 +274,8 @@ void StripPairState::load(ChannelStrip& a, ChannelStrip& b) noexcept {
     limiterAverage =
         zipLanes<BiquadOf>(a.limiterDetector.averageFilter(), b.limiterDetector.averageFilter());
     hold = lanes(a.limiterDetector.hold(), b.limiterDetector.hold());
-    scoopWet = LaneScoop(a.scoopWet, b.scoopWet);
-    scoopDry = LaneScoop(a.scoopDry, b.scoopDry);
+    scoopWet = zipLanes<ScoopChain>(a.scoopWet, b.scoopWet);
+    scoopDry = zipLanes<ScoopChain>(a.scoopDry, b.scoopDry);
     decimatorLowPass =
         zipLanes<BiquadOf>(a.downsampler.decimator.lowPass, b.downsampler.decimator.lowPass);
     decimatorCorrection = zipLanes<BiquadOf>(a.downsampler.decimator.correction,
@@ -297,8 +297,8 @@ void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
                          b.limiterDetector.averageFilter());
     a.limiterDetector.setHold(laneA(hold));
     b.limiterDetector.setHold(laneB(hold));
-    scoopWet.store(a.scoopWet, b.scoopWet);
-    scoopDry.store(a.scoopDry, b.scoopDry);
+    unzipLanes<ScoopChain>(scoopWet, a.scoopWet, b.scoopWet);
+    unzipLanes<ScoopChain>(scoopDry, a.scoopDry, b.scoopDry);
     unzipLanes<BiquadOf>(decimatorLowPass, a.downsampler.decimator.lowPass,
                          b.downsampler.decimator.lowPass);
     unzipLanes<BiquadOf>(decimatorCorrection, a.downsampler.decimator.correction,

@@ -42,31 +42,6 @@ inline double laneB(__m128d v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v
 /// A biquad section of each strip, strip A's in lane 0, B's in lane 1.
 using LaneBiquad = BiquadOf<Lanes2>;
 
-/// ScoopEq::process for both strips.
-struct LaneScoop {
-    LaneBiquad shelf, peak1, peak2, peak3;
-    __m128d gain;
-
-    LaneScoop() = default;
-    LaneScoop(const ScoopEq& a, const ScoopEq& b) noexcept
-        : shelf(zipLanes<BiquadOf>(a.shelf, b.shelf)),
-          peak1(zipLanes<BiquadOf>(a.peak1, b.peak1)),
-          peak2(zipLanes<BiquadOf>(a.peak2, b.peak2)),
-          peak3(zipLanes<BiquadOf>(a.peak3, b.peak3)),
-          gain(both(a.gain)) {}
-
-    __m128d process(__m128d x) noexcept {
-        return _mm_mul_pd(gain, peak3.process(peak2.process(peak1.process(shelf.process(Lanes2(x))))).v);
-    }
-
-    void store(ScoopEq& a, ScoopEq& b) const noexcept {
-        unzipLanes<BiquadOf>(shelf, a.shelf, b.shelf);
-        unzipLanes<BiquadOf>(peak1, a.peak1, b.peak1);
-        unzipLanes<BiquadOf>(peak2, a.peak2, b.peak2);
-        unzipLanes<BiquadOf>(peak3, a.peak3, b.peak3);
-    }
-};
-
 }  // namespace twoLane
 
 /// The recursive state of both strips in lanes, with the coefficients
@@ -80,7 +55,7 @@ struct StripPairState {
     EnvelopeOf<Lanes2> smoother;
     twoLane::LaneBiquad limiterPeak, limiterRelease, limiterAverage;
     __m128d hold;
-    twoLane::LaneScoop scoopWet, scoopDry;
+    ScoopChain<Lanes2> scoopWet, scoopDry;
     /// The downsamplers' IIR decimator sections.
     twoLane::LaneBiquad decimatorLowPass, decimatorCorrection;
 
