@@ -10,31 +10,6 @@ using namespace twoLane;
 
 namespace {
 
-/// SoftClipper::shape for both strips (equal clip levels).
-inline __m128d softClip(__m128d x, __m128d clipLevel) noexcept {
-    __m128d u = _mm_div_pd(x, clipLevel);
-    // max(lo, u) = lo > u ? lo : u and min(hi, u) = hi < u ? hi : u keep a
-    // NaN as the scalar compares do.
-    u = _mm_max_pd(both(-1.927384823613229), u);
-    u = _mm_min_pd(both(1.925547073273503), u);
-    const __m128d u2 = _mm_mul_pd(u, u);
-    const __m128d u3 = _mm_mul_pd(u2, u);
-    const __m128d u4 = _mm_mul_pd(u2, u2);
-    const __m128d inner =
-        _mm_sub_pd(_mm_add_pd(_mm_sub_pd(_mm_sub_pd(_mm_mul_pd(both(0.011322488095808), u3),
-                                                    _mm_mul_pd(both(0.076851680685586), u)),
-                                         _mm_mul_pd(both(0.001614452827801), u4)),
-                              _mm_mul_pd(both(0.019456557521838), u2)),
-                   both(0.076851680685586));
-    const __m128d s = _mm_add_pd(
-        _mm_add_pd(
-            _mm_mul_pd(u4, inner),
-            _mm_mul_pd(_mm_sub_pd(both(0.051012188210767), _mm_mul_pd(both(0.048182108389193), u)),
-                       u2)),
-        _mm_mul_pd(both(1.043653138515045), u));
-    return _mm_mul_pd(s, clipLevel);
-}
-
 /// Lane by lane: where mask is set, then; elsewhere otherwise.
 inline __m128d blend(__m128d mask, __m128d then, __m128d otherwise) noexcept {
     return _mm_or_pd(_mm_and_pd(mask, then), _mm_andnot_pd(mask, otherwise));
@@ -186,7 +161,7 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
             // average > peak ? peak : average
             y = _mm_mul_pd(y, _mm_min_pd(peak, average));
         }
-        if (Saturation) y = softClip(y, clipLevel);
+        if (Saturation) y = softClip(Lanes2(y), Lanes2(clipLevel)).v;
         if (pre) {
             __m128d d = lanes(audioA[i], audioB[i]);
             if (Scoop) {
