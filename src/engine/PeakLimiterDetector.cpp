@@ -37,10 +37,7 @@ PeakLimiterDetector::PeakLimiterDetector(const PeakLimiterDetector& other)
       writePosition_(other.writePosition_),
       runningMax_(other.runningMax_),
       maxValid_(other.maxValid_),
-      peakFilter_(other.peakFilter_),
-      releaseFilter_(other.releaseFilter_),
-      averageFilter_(other.averageFilter_),
-      hold_(other.hold_) {
+      sections_(other.sections_) {
     for (std::uint32_t i = 0; i < windowLength_; ++i) window_[i] = other.window_[i];
 }
 
@@ -79,10 +76,10 @@ double PeakLimiterDetector::windowMax() const noexcept {
 }
 
 void PeakLimiterDetector::reset() noexcept {
-    peakFilter_.reset();
-    releaseFilter_.reset();
-    averageFilter_.reset();
-    hold_ = 0.0;
+    sections_.peakFilter.reset();
+    sections_.releaseFilter.reset();
+    sections_.averageFilter.reset();
+    sections_.hold = 0.0;
 }
 
 void PeakLimiterDetector::resizeWindow(std::uint32_t n) {
@@ -101,9 +98,9 @@ void PeakLimiterDetector::resizeWindow(std::uint32_t n) {
 }
 
 void PeakLimiterDetector::applyDesign(const LimiterFilters& design) noexcept {
-    peakFilter_.setCoefficients(design.peak);
-    releaseFilter_.setCoefficients(design.release);
-    averageFilter_.setCoefficients(design.average);
+    sections_.peakFilter.setCoefficients(design.peak);
+    sections_.releaseFilter.setCoefficients(design.release);
+    sections_.averageFilter.setCoefficients(design.average);
 }
 
 }  // namespace tarvo

@@ -87,15 +87,11 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
     // shaping, which the processor can overlap with the next recursion step.
     PeakLimiterDetector& limiterA = a.limiterDetector;
     PeakLimiterDetector& limiterB = b.limiterDetector;
-    LaneBiquad& peakFilter = pair.limiterPeak;
-    LaneBiquad& releaseFilter = pair.limiterRelease;
-    LaneBiquad& averageFilter = pair.limiterAverage;
-    __m128d& hold = pair.hold;
-    const __m128d ceiling = both(limiterA.limiterCeiling);
-    const __m128d one = both(1.0);
+    LimiterSections<Lanes2>& limiter = pair.limiter;
+    const Lanes2 ceiling = limiterA.limiterCeiling;
     __m128d shaped[8];
-    __m128d held[8];
-    __m128d averaged[8];
+    Lanes2 held[8];
+    Lanes2 averaged[8];
     const std::uint32_t n = a.subSampleCount;
     for (std::uint32_t i = 0; i < n; ++i) {
         __m128d x = lanes(audioA[i], audioB[i]);
@@ -117,40 +113,22 @@ void compressLoop(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
             // scalar, one per lane, the three sections and the gains in lanes.
             const double magnitudeA = std::fabs(keyA * gA);
             const double magnitudeB = std::fabs(keyB * gB);
-            const __m128d windowMax =
-                lanes(limiterA.pushMagnitude(magnitudeA), limiterB.pushMagnitude(magnitudeB));
-            const __m128d p = peakFilter.process(Lanes2(windowMax)).v;
-            // Instant attack where p > hold: the release section then holds p
-            // as its output (its input history takes p either way).
-            const __m128d attack = _mm_cmpgt_pd(p, hold);
-            hold = blend(attack, p, releaseFilter.process(Lanes2(p)).v);
-            releaseFilter.y1 = Lanes2(hold);
-            held[i] = hold;
-            averaged[i] = _mm_mul_pd(averageFilter.process(Lanes2(magnitudeA, magnitudeB)).v,
-                                     both(1.5707963267948966));
+            const Lanes2 windowMax(limiterA.pushMagnitude(magnitudeA),
+                                   limiterB.pushMagnitude(magnitudeB));
+            limiter.process(windowMax, Lanes2(magnitudeA, magnitudeB), held[i], averaged[i]);
         } else {
             // PeakLimiterDetector::feedZero for both: the three sections
             // decay on zeros, hold is kept.
             limiterA.pushZero();
             limiterB.pushZero();
-            peakFilter.process(0.0);
-            releaseFilter.process(0.0);
-            averageFilter.process(0.0);
+            limiter.idle();
         }
     }
     for (std::uint32_t i = 0; i < n; ++i) {
         __m128d y = shaped[i];
         if (limiting) {
-            // Gains ceiling / level where the level exceeds the ceiling, else
-            // 1.0; the divisions only when a lane needs one.
-            const __m128d peakOver = _mm_cmpgt_pd(held[i], ceiling);
-            __m128d peak = one;
-            if (_mm_movemask_pd(peakOver) != 0)
-                peak = blend(peakOver, _mm_div_pd(ceiling, held[i]), one);
-            const __m128d averageOver = _mm_cmpgt_pd(averaged[i], ceiling);
-            __m128d average = one;
-            if (_mm_movemask_pd(averageOver) != 0)
-                average = blend(averageOver, _mm_div_pd(ceiling, averaged[i]), one);
+            __m128d peak = limitGain(held[i], ceiling).v;
+            __m128d average = limitGain(averaged[i], ceiling).v;
             if (linkLimiter) {
                 // averages averaged (A's first), peaks by minimum: b > a ? a : b
                 average = _mm_mul_pd(_mm_add_pd(_mm_unpacklo_pd(average, average),
@@ -242,13 +220,7 @@ void StripPairState::load(ChannelStrip& a, ChannelStrip& b) noexcept {
     keySecond = zipLanes<BiquadOf>(a.sideChain.highPass.second, b.sideChain.highPass.second);
     level = zipLanes<EnvelopeOf>(a.levelDetector, b.levelDetector);
     smoother = zipLanes<EnvelopeOf>(a.gainSmoother, b.gainSmoother);
-    limiterPeak =
-        zipLanes<BiquadOf>(a.limiterDetector.peakFilter(), b.limiterDetector.peakFilter());
-    limiterRelease =
-        zipLanes<BiquadOf>(a.limiterDetector.releaseFilter(), b.limiterDetector.releaseFilter());
-    limiterAverage =
-        zipLanes<BiquadOf>(a.limiterDetector.averageFilter(), b.limiterDetector.averageFilter());
-    hold = lanes(a.limiterDetector.hold(), b.limiterDetector.hold());
+    limiter = zipLanes<LimiterSections>(a.limiterDetector.sections(), b.limiterDetector.sections());
     scoopWet = zipLanes<ScoopChain>(a.scoopWet, b.scoopWet);
     scoopDry = zipLanes<ScoopChain>(a.scoopDry, b.scoopDry);
     decimatorLowPass =
@@ -264,14 +236,8 @@ void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
     unzipLanes<BiquadOf>(keySecond, a.sideChain.highPass.second, b.sideChain.highPass.second);
     unzipLanes<EnvelopeOf>(level, a.levelDetector, b.levelDetector);
     unzipLanes<EnvelopeOf>(smoother, a.gainSmoother, b.gainSmoother);
-    unzipLanes<BiquadOf>(limiterPeak, a.limiterDetector.peakFilter(),
-                         b.limiterDetector.peakFilter());
-    unzipLanes<BiquadOf>(limiterRelease, a.limiterDetector.releaseFilter(),
-                         b.limiterDetector.releaseFilter());
-    unzipLanes<BiquadOf>(limiterAverage, a.limiterDetector.averageFilter(),
-                         b.limiterDetector.averageFilter());
-    a.limiterDetector.setHold(laneA(hold));
-    b.limiterDetector.setHold(laneB(hold));
+    unzipLanes<LimiterSections>(limiter, a.limiterDetector.sections(),
+                                b.limiterDetector.sections());
     unzipLanes<ScoopChain>(scoopWet, a.scoopWet, b.scoopWet);
     unzipLanes<ScoopChain>(scoopDry, a.scoopDry, b.scoopDry);
     unzipLanes<BiquadOf>(decimatorLowPass, a.downsampler.decimator.lowPass,

@@ -53,8 +53,7 @@ struct StripPairState {
     twoLane::LaneBiquad keySecond;  ///< the high-pass's second section
     EnvelopeOf<Lanes2> level;
     EnvelopeOf<Lanes2> smoother;
-    twoLane::LaneBiquad limiterPeak, limiterRelease, limiterAverage;
-    __m128d hold;
+    LimiterSections<Lanes2> limiter;
     ScoopChain<Lanes2> scoopWet, scoopDry;
     /// The downsamplers' IIR decimator sections.
     twoLane::LaneBiquad decimatorLowPass, decimatorCorrection;
