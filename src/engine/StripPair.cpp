@@ -173,20 +173,15 @@ void compressAt(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuf
     }
 }
 
-/// IirDecimator::process at factor N for both strips (equal coefficients):
-/// the low-pass over the N inputs and the correction shelf in lanes, the
-/// dither per strip.
+/// IirDecimator::process at factor N for both strips (equal settings): the
+/// sections in lanes, the dither per strip.
 template <int N>
 inline void decimateAt(StripPairState& pair, IirDecimator& da, IirDecimator& db,
                        const double* inA, const double* inB, double& outA,
                        double& outB) noexcept {
-    LaneBiquad& lowPass = pair.decimatorLowPass;
-    for (int i = 0; i + 1 < N; ++i) lowPass.process(Lanes2(inA[i], inB[i]));
-    const __m128d y = _mm_mul_pd(
-        both(da.gain),
-        pair.decimatorCorrection.process(lowPass.process(Lanes2(inA[N - 1], inB[N - 1]))).v);
-    outA = laneA(y) + nextNoise(da.noiseSeed, da.noiseLevel);
-    outB = laneB(y) + nextNoise(db.noiseSeed, db.noiseLevel);
+    const Lanes2 y = pair.decimator.decimate<N>([inA, inB](int i) { return Lanes2(inA[i], inB[i]); });
+    outA = y.lane0() + nextNoise(da.noiseSeed, da.noiseLevel);
+    outB = y.lane1() + nextNoise(db.noiseSeed, db.noiseLevel);
 }
 
 /// IirDecimator::process for both strips; factors other than 2, 4 and 8 pass
@@ -223,10 +218,7 @@ void StripPairState::load(ChannelStrip& a, ChannelStrip& b) noexcept {
     limiter = zipLanes<LimiterSections>(a.limiterDetector.sections(), b.limiterDetector.sections());
     scoopWet = zipLanes<ScoopChain>(a.scoopWet, b.scoopWet);
     scoopDry = zipLanes<ScoopChain>(a.scoopDry, b.scoopDry);
-    decimatorLowPass =
-        zipLanes<BiquadOf>(a.downsampler.decimator.lowPass, b.downsampler.decimator.lowPass);
-    decimatorCorrection = zipLanes<BiquadOf>(a.downsampler.decimator.correction,
-                                             b.downsampler.decimator.correction);
+    decimator = zipLanes<DecimatorSections>(a.downsampler.decimator, b.downsampler.decimator);
 }
 
 void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
@@ -240,10 +232,7 @@ void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
                                 b.limiterDetector.sections());
     unzipLanes<ScoopChain>(scoopWet, a.scoopWet, b.scoopWet);
     unzipLanes<ScoopChain>(scoopDry, a.scoopDry, b.scoopDry);
-    unzipLanes<BiquadOf>(decimatorLowPass, a.downsampler.decimator.lowPass,
-                         b.downsampler.decimator.lowPass);
-    unzipLanes<BiquadOf>(decimatorCorrection, a.downsampler.decimator.correction,
-                         b.downsampler.decimator.correction);
+    unzipLanes<DecimatorSections>(decimator, a.downsampler.decimator, b.downsampler.decimator);
 }
 
 void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,

@@ -55,8 +55,7 @@ struct StripPairState {
     EnvelopeOf<Lanes2> smoother;
     LimiterSections<Lanes2> limiter;
     ScoopChain<Lanes2> scoopWet, scoopDry;
-    /// The downsamplers' IIR decimator sections.
-    twoLane::LaneBiquad decimatorLowPass, decimatorCorrection;
+    DecimatorSections<Lanes2> decimator;
 
     /// From the strips (equal settings): coefficients of A, state of each.
     void load(ChannelStrip& a, ChannelStrip& b) noexcept;
