@@ -95,7 +95,6 @@ void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left
         activeB ? b.finish(buffers_[1], externalAudio ? audioUpsamplerRight : b.upsampler) : right;
 }
 
-#if TARVO_STRIP_PAIR
 template <LevelLink link, bool externalAudio>
 inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, double keyB,
                                      double audioA, double audioB) noexcept {
@@ -118,15 +117,9 @@ inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, do
     compressPair(pair_.get(), a, b, bufferA, bufferB, link, linkLimiter);
     downsamplePair(pair_.get(), a, b, bufferA, bufferB, outA, outB);
 }
-#endif
 
 bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left, double right,
                                   double keyLeft, double keyRight, bool external) noexcept {
-#if !TARVO_STRIP_PAIR
-    (void)outLeft, (void)outRight, (void)left, (void)right, (void)keyLeft, (void)keyRight;
-    (void)external;
-    return false;
-#else
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     if (!stripPairing_ || a.bypass) return false;
@@ -233,7 +226,6 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
         default:
             return false;
     }
-#endif
 }
 
 void StereoProcessor::processFrame(double* outLeft, double* outRight, double left,
@@ -410,9 +402,6 @@ template <typename Sample>
 void StereoProcessor::stereoPairedBlock(const Sample* inLeft, const Sample* inRight,
                                         Sample* outLeft, Sample* outRight,
                                         std::int32_t frames) noexcept {
-#if !TARVO_STRIP_PAIR
-    (void)inLeft, (void)inRight, (void)outLeft, (void)outRight, (void)frames;
-#else
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
@@ -443,13 +432,12 @@ void StereoProcessor::stereoPairedBlock(const Sample* inLeft, const Sample* inRi
         if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
         if (outRight) outRight[i] = static_cast<Sample>(yRight);
     }
-#endif
 }
 
 template <typename Sample>
 void StereoProcessor::processBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
                                    Sample* outRight, std::int32_t frames) noexcept {
-    if (kStripPairAvailable && mode_ == stereo && stripPairing_ && !strips_[0].bypass) {
+    if (mode_ == stereo && stripPairing_ && !strips_[0].bypass) {
         stereoPairedBlock(inLeft, inRight, outLeft, outRight, frames);
         return;
     }

@@ -132,32 +132,26 @@ private:
                            Sample* outRight, std::int32_t frames) noexcept;
     /// Both strips active: keys to row 0, detectPair, the audio to row 0 when
     /// it differs from the key, compressPair, downsamplePair.
-#if TARVO_STRIP_PAIR
     /// The link and externalAudio are template arguments, so the "Stereo"
     /// block loop gets its frame inline with no branches on them.
     template <LevelLink link, bool externalAudio>
     void runPair(double& outA, double& outB, double keyA, double keyB, double audioA,
                  double audioB) noexcept;
-#endif
 
     /// Writes the paired lanes' state back into the strips when the lanes
     /// hold it; everything that reads or changes the strips outside the
     /// paired frames calls this first. Const, since the strips' observable
     /// state does not change (it only becomes current).
     void releasePair() const noexcept {
-#if TARVO_STRIP_PAIR
         if (pairLive_) {
             pair_.get().store(strips_[0], strips_[1]);
             pairLive_ = false;
         }
-#endif
     }
 
     mutable ChannelStrip strips_[2];
-#if TARVO_STRIP_PAIR
     /// Both strips' recursive state in lanes, current while pairLive_.
     StripPairSlot pair_;
-#endif
     mutable bool pairLive_ = false;
     FrameBuffer buffers_[2];  ///< per-frame scratch of strip A and strip B
     int mode_ = stereo;

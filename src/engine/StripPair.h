@@ -4,60 +4,25 @@
 #include <new>
 
 #include "engine/ChannelStrip.h"
+#include "engine/StripKernel.h"
 #include "filters/Lanes.h"
-
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#endif
 
 namespace tarvo {
 
-/// True where the two strips can run side by side in the two lanes of SSE2
-/// registers (x86-64, and 32-bit x86 built with SSE2 arithmetic). Elsewhere
-/// the paired steps are not built and the engine runs the strips one after
-/// the other.
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#define TARVO_STRIP_PAIR 1
-inline constexpr bool kStripPairAvailable = true;
-#else
-inline constexpr bool kStripPairAvailable = false;
-#endif
-
-/// How the two strips' levels are joined after detection.
-enum class LevelLink {
-    none,     ///< each strip keeps its own levels ("2 Mono")
-    average,  ///< both take (a + b) * 0.5 ("Stereo")
-    maximum,  ///< both take the larger ("M/S")
-};
-
-#if TARVO_STRIP_PAIR
-namespace twoLane {
-
-/// Lane 0 from a, lane 1 from b.
-inline __m128d lanes(double a, double b) noexcept { return _mm_set_pd(b, a); }
-inline __m128d both(double v) noexcept { return _mm_set1_pd(v); }
-inline double laneA(__m128d v) noexcept { return _mm_cvtsd_f64(v); }
-inline double laneB(__m128d v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
-
-/// A biquad section of each strip, strip A's in lane 0, B's in lane 1.
-using LaneBiquad = BiquadOf<Lanes2>;
-
-}  // namespace twoLane
-
-/// The recursive state of both strips in lanes, with the coefficients
-/// broadcast: key filter, level detector, gain smoother, limiter sections
-/// and hold, scoops. It stays in this form from one paired frame to the
-/// next; the strips' own copies are current only after store.
+/// The recursive state of both strips in lanes, strip A in lane 0 and B in
+/// lane 1: key filter, level detector, gain smoother, limiter sections and
+/// hold, scoops, decimator sections. It stays in this form from one paired
+/// frame to the next; the strips' own copies are current only after store.
 struct StripPairState {
-    twoLane::LaneBiquad keyFirst;   ///< the high-pass's first section, or the shelf
-    twoLane::LaneBiquad keySecond;  ///< the high-pass's second section
+    BiquadOf<Lanes2> keyFirst;   ///< the high-pass's first section, or the shelf
+    BiquadOf<Lanes2> keySecond;  ///< the high-pass's second section
     EnvelopeOf<Lanes2> level;
     EnvelopeOf<Lanes2> smoother;
     LimiterSections<Lanes2> limiter;
     ScoopChain<Lanes2> scoopWet, scoopDry;
     DecimatorSections<Lanes2> decimator;
 
-    /// From the strips (equal settings): coefficients of A, state of each.
+    /// From the strips (equal settings), each strip's values in its lane.
     void load(ChannelStrip& a, ChannelStrip& b) noexcept;
     /// The state back into the strips.
     void store(ChannelStrip& a, ChannelStrip& b) const noexcept;
@@ -94,15 +59,50 @@ private:
     unsigned char bytes_[sizeof(StripPairState) + 15];
 };
 
-/// The sub-sample work of two active, non-bypassed strips with equal
-/// settings (StereoProcessor's setters keep them equal), strip A in lane 0
-/// and strip B in lane 1. Every lane performs the same double operations in
-/// the same order as ChannelStrip::detect, compress and finish, so the rows
-/// hold the same bits; only the two strips' independent steps are
-/// interleaved. The recursive state is read and written in `pair` in place
-/// (not in the strips; copying it into locals per frame measured slower).
-/// The limiter windows, resamplers and gates stay in the strips, one per
-/// lane.
+/// Two active, non-bypassed strips with equal settings (StereoProcessor's
+/// setters keep them equal) as the Strips of the kernel: the recursive state
+/// in `pair`, the rows in the two frame buffers, the limiter windows, gain
+/// computers and resamplers in the strips, one per lane.
+struct TwoStrips {
+    using Value = Lanes2;
+    StripPairState& pair;
+    ChannelStrip& a;
+    ChannelStrip& b;
+    FrameBuffer& bufferA;
+    FrameBuffer& bufferB;
+
+    Lanes2 load(int row, std::uint32_t i) const noexcept {
+        return Lanes2(bufferA.rows[row][i], bufferB.rows[row][i]);
+    }
+    void store(int row, std::uint32_t i, Lanes2 v) noexcept {
+        v.store(&bufferA.rows[row][i], &bufferB.rows[row][i]);
+    }
+    const ChannelStrip& settings() const noexcept { return a; }
+    BiquadOf<Lanes2>& keyFirst() noexcept { return pair.keyFirst; }
+    BiquadOf<Lanes2>& keySecond() noexcept { return pair.keySecond; }
+    EnvelopeOf<Lanes2>& levelDetector() noexcept { return pair.level; }
+    EnvelopeOf<Lanes2>& gainSmoother() noexcept { return pair.smoother; }
+    LimiterSections<Lanes2>& limiter() noexcept { return pair.limiter; }
+    ScoopChain<Lanes2>& scoopWet() noexcept { return pair.scoopWet; }
+    ScoopChain<Lanes2>& scoopDry() noexcept { return pair.scoopDry; }
+    /// Per lane; with linked levels (equal in both lanes) computed once.
+    Lanes2 staticGain(Lanes2 l, bool unity, bool linked) const noexcept {
+        const double gA = tarvo::staticGain(a.gainComputer, unity, l.lane0());
+        const double gB = linked ? gA : tarvo::staticGain(b.gainComputer, unity, l.lane1());
+        return Lanes2(gA, gB);
+    }
+    Lanes2 limiterKey() const noexcept {
+        return Lanes2(magnitude(a.newestKey()), magnitude(b.newestKey()));
+    }
+    Lanes2 pushMagnitude(Lanes2 m) noexcept {
+        return Lanes2(a.limiterDetector.pushMagnitude(m.lane0()),
+                      b.limiterDetector.pushMagnitude(m.lane1()));
+    }
+    void pushZero() noexcept {
+        a.limiterDetector.pushZero();
+        b.limiterDetector.pushZero();
+    }
+};
 
 /// Row 0 (key at the oversampled rate) -> key filter -> level detector ->
 /// detector gain -> the link -> row 1, for both strips.
@@ -123,6 +123,5 @@ void compressPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameB
 void downsamplePair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
                     const FrameBuffer& bufferA, const FrameBuffer& bufferB, double& outA,
                     double& outB) noexcept;
-#endif
 
 }  // namespace tarvo
