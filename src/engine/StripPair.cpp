@@ -4,37 +4,15 @@ namespace tarvo {
 
 namespace {
 
-/// IirDecimator::process at factor N for both strips (equal settings): the
-/// sections in lanes, the dither per strip.
-template <int N>
-inline void decimateAt(StripPairState& pair, IirDecimator& da, IirDecimator& db,
-                       const double* inA, const double* inB, double& outA,
-                       double& outB) noexcept {
-    const Lanes2 y = pair.decimator.decimate<N>([inA, inB](int i) { return Lanes2(inA[i], inB[i]); });
-    outA = y.lane0() + nextNoise(da.noiseSeed, da.noiseLevel);
-    outB = y.lane1() + nextNoise(db.noiseSeed, db.noiseLevel);
-}
-
-/// IirDecimator::process for both strips; factors other than 2, 4 and 8 pass
-/// the first input.
+/// IirDecimator::process for both strips (equal settings): the sections in
+/// lanes, the dither per strip.
 inline void decimatePair(StripPairState& pair, IirDecimator& da, IirDecimator& db,
                          const double* inA, const double* inB, double& outA,
                          double& outB) noexcept {
-    switch (da.factor) {
-        case 2:
-            decimateAt<2>(pair, da, db, inA, inB, outA, outB);
-            return;
-        case 4:
-            decimateAt<4>(pair, da, db, inA, inB, outA, outB);
-            return;
-        case 8:
-            decimateAt<8>(pair, da, db, inA, inB, outA, outB);
-            return;
-        default:
-            outA = inA[0] + nextNoise(da.noiseSeed, da.noiseLevel);
-            outB = inB[0] + nextNoise(db.noiseSeed, db.noiseLevel);
-            return;
-    }
+    const Lanes2 y =
+        pair.decimator.decimate(da.factor, [inA, inB](int i) { return Lanes2(inA[i], inB[i]); });
+    outA = y.lane0() + nextNoise(da.noiseSeed, da.noiseLevel);
+    outB = y.lane1() + nextNoise(db.noiseSeed, db.noiseLevel);
 }
 
 }  // namespace

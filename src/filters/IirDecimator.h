@@ -28,6 +28,18 @@ struct DecimatorSections {
         for (int i = 0; i + 1 < N; ++i) lowPass.process(input(i));
         return gain * correction.process(lowPass.process(input(N - 1)));
     }
+
+    /// decimate<factor> for a factor of 2, 4 or 8; any other factor passes
+    /// input(0) and runs no section.
+    template <typename Input>
+    V decimate(int factor, Input input) noexcept {
+        switch (factor) {
+            case 2: return decimate<2>(input);
+            case 4: return decimate<4>(input);
+            case 8: return decimate<8>(input);
+            default: return input(0);
+        }
+    }
 };
 
 /// Second-order IIR decimator: `factor` inputs at the oversampled rate
@@ -59,23 +71,7 @@ struct IirDecimator : DecimatorSections<double> {
 };
 
 inline double IirDecimator::process(const double* in) noexcept {
-    const auto input = [in](int i) { return in[i]; };
-    double y;
-    switch (factor) {
-        case 2:
-            y = decimate<2>(input);
-            break;
-        case 4:
-            y = decimate<4>(input);
-            break;
-        case 8:
-            y = decimate<8>(input);
-            break;
-        default:  // factor 1 passes the input
-            y = in[0];
-            break;
-    }
-    return y + nextNoise(noiseSeed, noiseLevel);
+    return decimate(factor, [in](int i) { return in[i]; }) + nextNoise(noiseSeed, noiseLevel);
 }
 
 }  // namespace tarvo
