@@ -108,14 +108,17 @@ inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, do
     }
     a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
     b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
-    detectPair(pair_.get(), a, b, bufferA, bufferB, link);
-    if (externalAudio) {
-        audioUpsamplerLeft.process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
-        audioUpsamplerRight.process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
-    }
     const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
-    compressPair(pair_.get(), a, b, bufferA, bufferB, link, linkLimiter);
-    downsamplePair(pair_.get(), a, b, bufferA, bufferB, outA, outB);
+    runPairFrame(
+        pair_.get(), a, b, bufferA, bufferB, link, linkLimiter,
+        [&] {
+            if (externalAudio) {
+                audioUpsamplerLeft.process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
+                audioUpsamplerRight.process(b.inputGain * audioB,
+                                            bufferB.rows[FrameBuffer::audio]);
+            }
+        },
+        outA, outB);
 }
 
 bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left, double right,
@@ -468,78 +471,67 @@ void StereoProcessor::reset() noexcept {
 void StereoProcessor::updateDetectorFilters(bool alphaMode, double sampleRate,
                                             double attackSeconds, double releaseSeconds,
                                             double filterHz) {
-    releasePair();
-    for (ChannelStrip& strip : strips_)
+    changeStrips([&](ChannelStrip& strip) {
         strip.updateDetectorFilters(alphaMode, sampleRate, attackSeconds, releaseSeconds,
                                     filterHz);
+    });
 }
 
 void StereoProcessor::designGainComputers(double threshold, double knee, double ratio) {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.gainComputer.design(threshold, knee, ratio);
+    changeStrips([&](ChannelStrip& strip) { strip.gainComputer.design(threshold, knee, ratio); });
 }
 
 void StereoProcessor::setClipLevel(double clipLevel) {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.softClipper.clipLevel = clipLevel;
+    changeStrips([&](ChannelStrip& strip) { strip.softClipper.clipLevel = clipLevel; });
 }
 
 void StereoProcessor::setSaturationEnabled(bool enabled) { saturationEnabled_ = enabled; }
 
 void StereoProcessor::setChannelMode(int mode) {
-    releasePair();
-    releasePair();
     mode_ = mode;
     // The strips do not clip in "Side" and "M/S"; in "M/S" the output sums are clipped instead.
     const bool active = saturationEnabled_ && mode != sideOnly && mode != midSide;
-    for (ChannelStrip& strip : strips_) strip.saturationActive = active;
+    changeStrips([&](ChannelStrip& strip) { strip.saturationActive = active; });
 }
 
 void StereoProcessor::setLimiterCeiling(double ceiling) {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.limiterDetector.limiterCeiling = ceiling;
+    changeStrips([&](ChannelStrip& strip) { strip.limiterDetector.limiterCeiling = ceiling; });
 }
 
 void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain) {
-    releasePair();
-    for (ChannelStrip& strip : strips_) {
+    changeStrips([&](ChannelStrip& strip) {
         strip.inputGain = inputGain;
         strip.wetGain = wetGain;
         strip.dryGain = dryGain;
-    }
+    });
 }
 
 void StereoProcessor::setScoop(double gain, double sampleRate) {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.setScoop(gain, sampleRate);
+    changeStrips([&](ChannelStrip& strip) { strip.setScoop(gain, sampleRate); });
 }
 
 void StereoProcessor::setOversampling(int factor, bool hq) {
-    releasePair();
     if (factor == strips_[0].oversamplingFactor && hq == hq_) return;
-    for (ChannelStrip& strip : strips_) strip.setOversampling(factor, hq, noiseBits_);
+    changeStrips([&](ChannelStrip& strip) { strip.setOversampling(factor, hq, noiseBits_); });
     audioUpsamplerLeft.setOversampling(factor, hq, kAudioUpsamplerNoise);
     audioUpsamplerRight.setOversampling(factor, hq, kAudioUpsamplerNoise);
     hq_ = hq;
 }
 
 void StereoProcessor::setLimiterPosition(bool pre, bool post) {
-    releasePair();
-    for (ChannelStrip& strip : strips_) {
+    changeStrips([&](ChannelStrip& strip) {
         strip.limiterPre = pre;
         strip.limiterPost = post;
-    }
+    });
 }
 
 void StereoProcessor::setBypass(bool bypass) {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.bypass = bypass;
+    changeStrips([&](ChannelStrip& strip) { strip.bypass = bypass; });
 }
 
 void StereoProcessor::setNoiseBits(int bits) {
-    releasePair();
     noiseBits_ = bits;
-    for (ChannelStrip& strip : strips_) strip.setNoiseBits(bits);
+    changeStrips([&](ChannelStrip& strip) { strip.setNoiseBits(bits); });
 }
 
 void StereoProcessor::takeOverSideChainAudio() {

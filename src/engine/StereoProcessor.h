@@ -90,8 +90,6 @@ public:
     /// The strips, their state current (the paired lanes written back).
     ChannelStrip& stripA() noexcept { return releasePair(), strips_[0]; }
     ChannelStrip& stripB() noexcept { return releasePair(), strips_[1]; }
-    const ChannelStrip& stripA() const noexcept { return releasePair(), strips_[0]; }
-    const ChannelStrip& stripB() const noexcept { return releasePair(), strips_[1]; }
     bool saturationEnabled() const noexcept { return saturationEnabled_; }
     int noiseBits() const noexcept { return noiseBits_; }
 
@@ -138,21 +136,29 @@ private:
     void runPair(double& outA, double& outB, double keyA, double keyB, double audioA,
                  double audioB) noexcept;
 
+    /// A setting for both strips: the lanes' state back first, then change(strip)
+    /// on each, so that the strips keep equal settings.
+    template <typename Change>
+    void changeStrips(Change change) {
+        releasePair();
+        for (ChannelStrip& strip : strips_) change(strip);
+    }
+
     /// Writes the paired lanes' state back into the strips when the lanes
     /// hold it; everything that reads or changes the strips outside the
     /// paired frames calls this first. Const, since the strips' observable
     /// state does not change (it only becomes current).
-    void releasePair() const noexcept {
+    void releasePair() noexcept {
         if (pairLive_) {
             pair_.get().store(strips_[0], strips_[1]);
             pairLive_ = false;
         }
     }
 
-    mutable ChannelStrip strips_[2];
+    ChannelStrip strips_[2];
     /// Both strips' recursive state in lanes, current while pairLive_.
     StripPairSlot pair_;
-    mutable bool pairLive_ = false;
+    bool pairLive_ = false;
     FrameBuffer buffers_[2];  ///< per-frame scratch of strip A and strip B
     int mode_ = stereo;
     bool saturationEnabled_ = true;

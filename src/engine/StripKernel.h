@@ -10,7 +10,7 @@ namespace tarvo {
 // The sub-sample work of a strip between the resamplers, written once over
 // the strips it runs: `Strips` is either one ChannelStrip (Value double) or
 // two strips with equal settings side by side (Value Lanes2, strip A in
-// lane 0). Strips offers the value type, row access (load, store), the
+// lane 0). Strips offers the value type, row access (audio(i) for row 0, row(r) for rows 1 to 4), the
 // recursive state (keyFirst, keySecond, levelDetector, gainSmoother,
 // limiter, scoopWet, scoopDry), the settings (settings(): strip A's), and
 // the per-strip parts that do not fit in lanes (staticGain, limiterKey,
@@ -51,10 +51,11 @@ void detectRows(Strips& s, LevelLink link) noexcept {
     auto& detector = s.levelDetector();
     const V gain = s.settings().detectorGain;
     const std::uint32_t n = s.settings().subSampleCount;
+    V* level = s.row(FrameBuffer::level);
     for (std::uint32_t i = 0; i < n; ++i) {
-        V key = first.process(s.load(FrameBuffer::audio, i));
+        V key = first.process(s.audio(i));
         if (HighPass) key = second.process(key);
-        s.store(FrameBuffer::level, i, linkLanes(detector.processRectified(key) * gain, link));
+        level[i] = linkLanes(detector.processRectified(key) * gain, link);
     }
 }
 
@@ -91,9 +92,13 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     auto& scoopWet = s.scoopWet();
     auto& scoopDry = s.scoopDry();
     const std::uint32_t n = settings.subSampleCount;
+    const V* level = s.row(FrameBuffer::level);
+    V* processed = s.row(FrameBuffer::processed);
+    V* peakGain = s.row(FrameBuffer::peakLimitGain);
+    V* averageGain = s.row(FrameBuffer::averageLimitGain);
     for (std::uint32_t i = 0; i < n; ++i) {
-        V x = s.load(FrameBuffer::audio, i);
-        const V g = s.staticGain(s.load(FrameBuffer::level, i), unity, linkedLevels);
+        V x = s.audio(i);
+        const V g = s.staticGain(level[i], unity, linkedLevels);
         // The smoother follows 2 - g, so more reduction is a rise (attack path).
         const V smoothed = smoother.process(2.0 - g);
         V y = (2.0 - smoothed) * x;
@@ -104,14 +109,14 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
             }
             y = wet * y + dry * x;
         }
-        s.store(FrameBuffer::processed, i, y);
+        processed[i] = y;
         if (limiting) {
             // The window per strip; the sections and the gains in lanes.
             const V a = magnitude(key * g);
             V peakLevel, averageLevel;
             limiter.process(s.pushMagnitude(a), a, peakLevel, averageLevel);
-            s.store(FrameBuffer::peakLimitGain, i, limitGain(peakLevel, ceiling));
-            s.store(FrameBuffer::averageLimitGain, i, limitGain(averageLevel, ceiling));
+            peakGain[i] = limitGain(peakLevel, ceiling);
+            averageGain[i] = limitGain(averageLevel, ceiling);
         } else {
             // Idle: a zero enters the window, the sections decay, hold is kept.
             s.pushZero();
@@ -136,25 +141,28 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
     auto& scoopWet = s.scoopWet();
     auto& scoopDry = s.scoopDry();
     const std::uint32_t n = settings.subSampleCount;
+    V* processed = s.row(FrameBuffer::processed);
+    const V* peakGain = s.row(FrameBuffer::peakLimitGain);
+    const V* averageGain = s.row(FrameBuffer::averageLimitGain);
     for (std::uint32_t i = 0; i < n; ++i) {
-        V y = s.load(FrameBuffer::processed, i);
+        V y = processed[i];
         if (limiting) {
-            V average = s.load(FrameBuffer::averageLimitGain, i);
-            V peak = s.load(FrameBuffer::peakLimitGain, i);
+            V average = averageGain[i];
+            V peak = peakGain[i];
             if (linkLimiter) linkLimiterLanes(average, peak);
             // average > peak ? peak : average
             y = y * minOf(peak, average);
         }
         if (Saturation) y = softClip(y, clipLevel);
         if (pre) {
-            V d = s.load(FrameBuffer::audio, i);
+            V d = s.audio(i);
             if (Scoop) {
                 y = scoopWet.process(y);
                 if (dryScoop) d = scoopDry.process(d);
             }
             y = wet * y + dry * d;
         }
-        s.store(FrameBuffer::processed, i, y);
+        processed[i] = y;
     }
 }
 
@@ -218,8 +226,8 @@ struct OneStrip {
     ChannelStrip& strip;
     FrameBuffer& buffer;
 
-    double load(int row, std::uint32_t i) const noexcept { return buffer.rows[row][i]; }
-    void store(int row, std::uint32_t i, double v) noexcept { buffer.rows[row][i] = v; }
+    double audio(std::uint32_t i) const noexcept { return buffer.rows[FrameBuffer::audio][i]; }
+    double* row(int r) noexcept { return buffer.rows[r]; }
     const ChannelStrip& settings() const noexcept { return strip; }
     Biquad& keyFirst() noexcept {
         return strip.sideChain.highPassOn ? strip.sideChain.highPass.first : strip.sideChain.shelf;

@@ -61,8 +61,10 @@ private:
 
 /// Two active, non-bypassed strips with equal settings (StereoProcessor's
 /// setters keep them equal) as the Strips of the kernel: the recursive state
-/// in `pair`, the rows in the two frame buffers, the limiter windows, gain
-/// computers and resamplers in the strips, one per lane.
+/// in `pair`, rows 1 to 4 in lanes here, row 0 in the strips' frame buffers
+/// (where the upsamplers put it), the limiter windows, gain computers and
+/// resamplers in the strips, one per lane. Built on the stack for one frame,
+/// so that the compiler sees the rows apart from the state.
 struct TwoStrips {
     using Value = Lanes2;
     StripPairState& pair;
@@ -70,13 +72,16 @@ struct TwoStrips {
     ChannelStrip& b;
     FrameBuffer& bufferA;
     FrameBuffer& bufferB;
+    Lanes2 rows[5][8];  ///< row 0 unused; written before read, so left uninitialised
 
-    Lanes2 load(int row, std::uint32_t i) const noexcept {
-        return Lanes2(bufferA.rows[row][i], bufferB.rows[row][i]);
+    TwoStrips(StripPairState& state, ChannelStrip& stripA, ChannelStrip& stripB,
+              FrameBuffer& frameA, FrameBuffer& frameB) noexcept
+        : pair(state), a(stripA), b(stripB), bufferA(frameA), bufferB(frameB) {}
+
+    Lanes2 audio(std::uint32_t i) const noexcept {
+        return Lanes2(bufferA.rows[FrameBuffer::audio][i], bufferB.rows[FrameBuffer::audio][i]);
     }
-    void store(int row, std::uint32_t i, Lanes2 v) noexcept {
-        v.store(&bufferA.rows[row][i], &bufferB.rows[row][i]);
-    }
+    Lanes2* row(int r) noexcept { return rows[r]; }
     const ChannelStrip& settings() const noexcept { return a; }
     BiquadOf<Lanes2>& keyFirst() noexcept { return pair.keyFirst; }
     BiquadOf<Lanes2>& keySecond() noexcept { return pair.keySecond; }
@@ -104,24 +109,49 @@ struct TwoStrips {
     }
 };
 
-/// Row 0 (key at the oversampled rate) -> key filter -> level detector ->
-/// detector gain -> the link -> row 1, for both strips.
-void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
-                FrameBuffer& bufferB, LevelLink link) noexcept;
+/// IirDecimator::process for both strips (equal settings) from `in`: the
+/// sections in lanes, the dither per strip.
+inline void decimatePair(DecimatorSections<Lanes2>& sections, IirDecimator& da,
+                         IirDecimator& db, const Lanes2* in, double& outA,
+                         double& outB) noexcept {
+    const Lanes2 y = sections.decimate(da.factor, [in](int i) { return in[i]; });
+    outA = y.lane0() + nextNoise(da.noiseSeed, da.noiseLevel);
+    outB = y.lane1() + nextNoise(db.noiseSeed, db.noiseLevel);
+}
 
-/// Rows 0 (audio) and 1 (levels) -> row 2 ready for the downsampler: what
-/// compress and finish do before the way back to the host rate. With
-/// linkLimiter the limiter gains are linked as "Stereo" links them
-/// (averages averaged, peaks by minimum). With link != LevelLink::none the
-/// levels are equal in both strips, so the static gain is computed once.
-void compressPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
-                  FrameBuffer& bufferB, LevelLink link, bool linkLimiter) noexcept;
+/// One frame of both strips side by side, their keys already in rows 0:
+/// detect (levels joined by `link`), bringAudio() (puts the audio into rows
+/// 0 where it differs from the key), compress and finish (limiter gains
+/// linked with linkLimiter), then Downsampler::process for both strips: the
+/// decimators' sections in lanes, the dither and the HQ halfband stage per
+/// strip. With link != LevelLink::none the levels are equal in both lanes,
+/// so the static gain is computed once.
+template <typename BringAudio>
+inline void runPairFrame(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
+                         FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
+                         bool linkLimiter, BringAudio bringAudio, double& outA,
+                         double& outB) noexcept {
+    TwoStrips strips(pair, a, b, bufferA, bufferB);
+    detectRows(strips, link);
+    bringAudio();
+    // Two passes over the frame: the gain smoother's and limiters'
+    // recursions first, then the per-sub-sample shaping.
+    compressRows(strips, link != LevelLink::none);
+    finishRows(strips, linkLimiter);
 
-/// Row 2 -> Downsampler::process for both strips: the IIR decimators'
-/// sections in lanes, the dither (one generator per strip) and the HQ
-/// halfband stage per strip.
-void downsamplePair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
-                    const FrameBuffer& bufferA, const FrameBuffer& bufferB, double& outA,
-                    double& outB) noexcept;
+    Downsampler& da = a.downsampler;
+    Downsampler& db = b.downsampler;
+    const Lanes2* in = strips.rows[FrameBuffer::processed];
+    if (!da.hq) {
+        decimatePair(pair.decimator, da.decimator, db.decimator, in, outA, outB);
+        return;
+    }
+    // HQ: each half of the block through the decimators, then the halfband stage.
+    double u0A, u0B, u1A, u1B;
+    decimatePair(pair.decimator, da.decimator, db.decimator, in, u0A, u0B);
+    decimatePair(pair.decimator, da.decimator, db.decimator, in + da.stageFactor, u1A, u1B);
+    outA = da.halfband.process(u0A, u1A);
+    outB = db.halfband.process(u0B, u1B);
+}
 
 }  // namespace tarvo
