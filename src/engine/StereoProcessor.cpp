@@ -22,18 +22,11 @@ double StereoProcessor::delayThroughB(double value) noexcept {
     return b.bypass ? b.delayedAudio(b.upsampler) : resampled;
 }
 
-void StereoProcessor::linkLevelsByMaximum() noexcept {
-    double* a = buffers_[0].rows[FrameBuffer::level];
-    double* b = buffers_[1].rows[FrameBuffer::level];
+void StereoProcessor::linkRows(int row, LevelLink link) noexcept {
+    double* a = buffers_[0].rows[row];
+    double* b = buffers_[1].rows[row];
     const std::uint32_t n = strips_[0].subSampleCount;
-    for (std::uint32_t i = 0; i < n; ++i) a[i] = b[i] = a[i] > b[i] ? a[i] : b[i];
-}
-
-void StereoProcessor::linkLevelsByAverage() noexcept {
-    double* a = buffers_[0].rows[FrameBuffer::level];
-    double* b = buffers_[1].rows[FrameBuffer::level];
-    const std::uint32_t n = strips_[0].subSampleCount;
-    for (std::uint32_t i = 0; i < n; ++i) a[i] = b[i] = (a[i] + b[i]) * 0.5;
+    for (std::uint32_t i = 0; i < n; ++i) linkLanes(Lanes2(a[i], b[i]), link).store(a + i, b + i);
 }
 
 void StereoProcessor::linkLimiterGains() noexcept {
@@ -43,8 +36,11 @@ void StereoProcessor::linkLimiterGains() noexcept {
     double* b4 = buffers_[1].rows[FrameBuffer::peakLimitGain];
     const std::uint32_t n = strips_[0].subSampleCount;
     for (std::uint32_t i = 0; i < n; ++i) {
-        a3[i] = b3[i] = (a3[i] + b3[i]) * 0.5;
-        a4[i] = b4[i] = b4[i] > a4[i] ? a4[i] : b4[i];
+        Lanes2 average(a3[i], b3[i]);
+        Lanes2 peak(a4[i], b4[i]);
+        linkLimiterLanes(average, peak);
+        average.store(a3 + i, b3 + i);
+        peak.store(a4 + i, b4 + i);
     }
 }
 
@@ -54,7 +50,7 @@ void StereoProcessor::midSideFrame(double* outLeft, double* outRight, double mid
     ChannelStrip& b = strips_[1];
     if (activeA || activeB) {
         // Both strips run, also an inactive one (its cleared levels lose the link).
-        linkLevelsByMaximum();
+        linkRows(FrameBuffer::level, LevelLink::maximum);
         if (externalAudio) {
             audioUpsamplerLeft.process(a.inputGain * mid, buffers_[0].rows[FrameBuffer::audio]);
             audioUpsamplerRight.process(b.inputGain * side, buffers_[1].rows[FrameBuffer::audio]);
@@ -78,7 +74,7 @@ void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left
         *outRight = right;
         return;
     }
-    linkLevelsByAverage();
+    linkRows(FrameBuffer::level, LevelLink::average);
     if (externalAudio) {
         if (activeA) audioUpsamplerLeft.process(a.inputGain * left, buffers_[0].rows[FrameBuffer::audio]);
         if (activeB) audioUpsamplerRight.process(b.inputGain * right, buffers_[1].rows[FrameBuffer::audio]);

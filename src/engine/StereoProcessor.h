@@ -100,9 +100,9 @@ private:
     /// value through strip B's resamplers only: the same delay as a processed
     /// signal, no processing.
     double delayThroughB(double value) noexcept;
-    /// Both strips' levels become the larger (M/S) or the average (Stereo).
-    void linkLevelsByMaximum() noexcept;
-    void linkLevelsByAverage() noexcept;
+    /// Both strips' values in a row joined by `link`, as the lanes join them:
+    /// the larger (M/S) or the average (Stereo).
+    void linkRows(int row, LevelLink link) noexcept;
     /// Stereo link of the limiter gains: averages averaged, peaks by minimum.
     void linkLimiterGains() noexcept;
     /// "M/S" after both detects: levels linked by maximum, both strips run

@@ -109,20 +109,10 @@ struct TwoStrips {
     }
 };
 
-/// IirDecimator::process for both strips (equal settings) from `in`: the
-/// sections in lanes, the dither per strip.
-inline void decimatePair(DecimatorSections<Lanes2>& sections, IirDecimator& da,
-                         IirDecimator& db, const Lanes2* in, double& outA,
-                         double& outB) noexcept {
-    const Lanes2 y = sections.decimate(da.factor, [in](int i) { return in[i]; });
-    outA = y.lane0() + nextNoise(da.noiseSeed, da.noiseLevel);
-    outB = y.lane1() + nextNoise(db.noiseSeed, db.noiseLevel);
-}
-
 /// One frame of both strips side by side, their keys already in rows 0:
 /// detect (levels joined by `link`), bringAudio() (puts the audio into rows
 /// 0 where it differs from the key), compress and finish (limiter gains
-/// linked with linkLimiter), then Downsampler::process for both strips: the
+/// linked with linkLimiter), then the way down for both strips: the
 /// decimators' sections in lanes, the dither and the HQ halfband stage per
 /// strip. With link != LevelLink::none the levels are equal in both lanes,
 /// so the static gain is computed once.
@@ -139,19 +129,22 @@ inline void runPairFrame(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
     compressRows(strips, link != LevelLink::none);
     finishRows(strips, linkLimiter);
 
-    Downsampler& da = a.downsampler;
-    Downsampler& db = b.downsampler;
-    const Lanes2* in = strips.rows[FrameBuffer::processed];
-    if (!da.hq) {
-        decimatePair(pair.decimator, da.decimator, db.decimator, in, outA, outB);
-        return;
-    }
-    // HQ: each half of the block through the decimators, then the halfband stage.
-    double u0A, u0B, u1A, u1B;
-    decimatePair(pair.decimator, da.decimator, db.decimator, in, u0A, u0B);
-    decimatePair(pair.decimator, da.decimator, db.decimator, in + da.stageFactor, u1A, u1B);
-    outA = da.halfband.process(u0A, u1A);
-    outB = db.halfband.process(u0B, u1B);
+    IirDecimator& da = a.downsampler.decimator;
+    IirDecimator& db = b.downsampler.decimator;
+    const Lanes2 y = downsample(
+        a.downsampler.hq, a.downsampler.stageFactor,
+        strips.rows[FrameBuffer::processed],
+        [&](const Lanes2* p) {
+            const Lanes2 d = pair.decimator.decimate(da.factor, [p](int i) { return p[i]; });
+            return Lanes2(d.lane0() + nextNoise(da.noiseSeed, da.noiseLevel),
+                          d.lane1() + nextNoise(db.noiseSeed, db.noiseLevel));
+        },
+        [&](Lanes2 u0, Lanes2 u1) {
+            return Lanes2(a.downsampler.halfband.process(u0.lane0(), u1.lane0()),
+                          b.downsampler.halfband.process(u0.lane1(), u1.lane1()));
+        });
+    outA = y.lane0();
+    outB = y.lane1();
 }
 
 }  // namespace tarvo
