@@ -67,6 +67,27 @@ void detectRows(Strips& s, LevelLink link) noexcept {
         detectRows<false>(s, link);
 }
 
+/// The strips' scoop and mix: with the scoop on, the wet chain on the
+/// processed signal y and, with a dry share, the dry chain on the dry signal
+/// x; then wet * y + dry * x.
+template <typename V>
+struct ScoopMix {
+    bool dryScoop;
+    V wet, dry;
+
+    explicit ScoopMix(const ChannelStrip& settings) noexcept
+        : dryScoop(settings.dryGain != 0.0), wet(settings.wetGain), dry(settings.dryGain) {}
+
+    template <bool Scoop, class Chain>
+    V apply(V y, V x, Chain& scoopWet, Chain& scoopDry) const noexcept {
+        if (Scoop) {
+            y = scoopWet.process(y);
+            if (dryScoop) x = scoopDry.process(x);
+        }
+        return wet * y + dry * x;
+    }
+};
+
 /// Where the limiter sits, as a template argument.
 enum LimiterPosition { limiterPre, limiterPost, limiterOff };
 
@@ -81,9 +102,7 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     constexpr bool pre = Position == limiterPre;
     constexpr bool limiting = Position != limiterOff;
     const ChannelStrip& settings = s.settings();
-    const bool dryScoop = settings.dryGain != 0.0;
-    const V wet = settings.wetGain;
-    const V dry = settings.dryGain;
+    const ScoopMix<V> mix(settings);
     const V ceiling = settings.limiterDetector.limiterCeiling;
     const V key = s.limiterKey();
     const bool unity = settings.gainComputer.inverseRatio == 1.0;
@@ -97,19 +116,12 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     V* peakGain = s.row(FrameBuffer::peakLimitGain);
     V* averageGain = s.row(FrameBuffer::averageLimitGain);
     for (std::uint32_t i = 0; i < n; ++i) {
-        V x = s.audio(i);
+        const V x = s.audio(i);
         const V g = s.staticGain(level[i], unity, linkedLevels);
         // The smoother follows 2 - g, so more reduction is a rise (attack path).
         const V smoothed = smoother.process(2.0 - g);
-        V y = (2.0 - smoothed) * x;
-        if (!pre) {
-            if (Scoop) {
-                y = scoopWet.process(y);
-                if (dryScoop) x = scoopDry.process(x);
-            }
-            y = wet * y + dry * x;
-        }
-        processed[i] = y;
+        const V y = (2.0 - smoothed) * x;
+        processed[i] = pre ? y : mix.template apply<Scoop>(y, x, scoopWet, scoopDry);
         if (limiting) {
             // The window per strip; the sections and the gains in lanes.
             const V a = magnitude(key * g);
@@ -134,9 +146,7 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
     constexpr bool pre = Position == limiterPre;
     constexpr bool limiting = Position != limiterOff;
     const ChannelStrip& settings = s.settings();
-    const bool dryScoop = settings.dryGain != 0.0;
-    const V wet = settings.wetGain;
-    const V dry = settings.dryGain;
+    const ScoopMix<V> mix(settings);
     const V clipLevel = settings.softClipper.clipLevel;
     auto& scoopWet = s.scoopWet();
     auto& scoopDry = s.scoopDry();
@@ -154,14 +164,7 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
             y = y * minOf(peak, average);
         }
         if (Saturation) y = softClip(y, clipLevel);
-        if (pre) {
-            V d = s.audio(i);
-            if (Scoop) {
-                y = scoopWet.process(y);
-                if (dryScoop) d = scoopDry.process(d);
-            }
-            y = wet * y + dry * d;
-        }
+        if (pre) y = mix.template apply<Scoop>(y, s.audio(i), scoopWet, scoopDry);
         processed[i] = y;
     }
 }
