@@ -2,9 +2,7 @@
 
 #include <new>
 
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
+#include "filters/Lanes.h"
 
 namespace tarvo {
 
@@ -53,23 +51,18 @@ double PeakLimiterDetector::windowMax() const noexcept {
     const double* w = window_.get();
     const std::uint32_t n = windowLength_;
     std::uint32_t i = 0;
-    double m = 0.0;
-#if defined(__SSE2__) || defined(_M_X64)
-    // Four running maxima (two registers of two lanes) instead of one serial
-    // chain; the window storage is 16-byte aligned. maxpd(w, m) keeps m when
-    // w is NaN, as the scalar compare does, and max is exact, so the result
-    // is the same value in any order.
-    __m128d m0 = _mm_setzero_pd();
-    __m128d m1 = _mm_setzero_pd();
+    // Four running maxima (two pairs of lanes) instead of one serial chain;
+    // the window storage is 16-byte aligned.
+    // maxOf(w, m) keeps m when w is NaN, as the scalar compare does, and max
+    // is exact, so the result is the same value in any order.
+    Lanes2 m0 = 0.0;
+    Lanes2 m1 = 0.0;
     for (; i + 4 <= n; i += 4) {
-        m0 = _mm_max_pd(_mm_load_pd(w + i), m0);
-        m1 = _mm_max_pd(_mm_load_pd(w + i + 2), m1);
+        m0 = maxOf(Lanes2::loadAligned(w + i), m0);
+        m1 = maxOf(Lanes2::loadAligned(w + i + 2), m1);
     }
-    const __m128d pair = _mm_max_pd(m1, m0);
-    const double low = _mm_cvtsd_f64(pair);
-    const double high = _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair));
-    m = high > low ? high : low;
-#endif
+    const Lanes2 pair = maxOf(m1, m0);
+    double m = maxOf(pair.lane1(), pair.lane0());
     for (; i < n; ++i)
         if (w[i] > m) m = w[i];
     return m;

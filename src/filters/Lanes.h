@@ -44,6 +44,9 @@ struct Lanes2 {
     Lanes2(double lane0, double lane1) noexcept : v(_mm_set_pd(lane1, lane0)) {}
     explicit Lanes2(__m128d bits) noexcept : v(bits) {}
 
+    /// p[0] and p[1], p 16-byte aligned.
+    static Lanes2 loadAligned(const double* p) noexcept { return Lanes2(_mm_load_pd(p)); }
+
     double lane0() const noexcept { return _mm_cvtsd_f64(v); }
     double lane1() const noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
     /// Both lanes lane 0's (lane 1's) value.
@@ -91,6 +94,8 @@ struct Lanes2 {
     Lanes2() = default;
     Lanes2(double both) noexcept : lane{both, both} {}
     Lanes2(double lane0, double lane1) noexcept : lane{lane0, lane1} {}
+
+    static Lanes2 loadAligned(const double* p) noexcept { return {p[0], p[1]}; }
 
     double lane0() const noexcept { return lane[0]; }
     double lane1() const noexcept { return lane[1]; }
