@@ -1,7 +1,5 @@
 #include "engine/ChannelStrip.h"
 
-#include <cmath>
-
 #include "engine/DetectorUpdate.h"
 #include "engine/StripKernel.h"
 

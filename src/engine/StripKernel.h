@@ -8,13 +8,14 @@
 namespace tarvo {
 
 // The sub-sample work of a strip between the resamplers, written once over
-// the strips it runs: `Strips` is either one ChannelStrip (Value double) or
-// two strips with equal settings side by side (Value Lanes2, strip A in
-// lane 0). Strips offers the value type, row access (audio(i) for row 0, row(r) for rows 1 to 4), the
-// recursive state (keyFirst, keySecond, levelDetector, gainSmoother,
-// limiter, scoopWet, scoopDry), the settings (settings(): strip A's), and
-// the per-strip parts that do not fit in lanes (staticGain, limiterKey,
-// pushMagnitude, pushZero).
+// the strips it runs: `Strips` is either one ChannelStrip (OneStrip, Value
+// double) or two strips with equal settings side by side (TwoStrips, Value
+// Lanes2, strip A in lane 0). Strips offers the value type, row access
+// (audio(i) for row 0, row(r) for rows 1 to 4), the recursive state
+// (keyFirst, keySecond, levelDetector, gainSmoother, limiter, scoopWet,
+// scoopDry), the settings (settings(): strip A's), and the per-strip parts
+// that do not fit in lanes (staticGain, limiterKey, pushMagnitude,
+// pushZero).
 
 /// How the two strips' levels are joined after detection.
 enum class LevelLink {
