@@ -1,8 +1,7 @@
 #include "engine/ChannelStrip.h"
 
-#include <cmath>
-
 #include "engine/DetectorUpdate.h"
+#include "engine/StripKernel.h"
 
 namespace tarvo {
 
@@ -21,11 +20,8 @@ bool ChannelStrip::detectAfterGate(bool open, double x, FrameBuffer& buffer) noe
     double* audio = buffer.rows[FrameBuffer::audio];
     upsampler.process(inputGain * x, audio);
     if (bypass) return true;
-
-    double* level = buffer.rows[FrameBuffer::level];
-    const std::uint32_t n = subSampleCount;
-    for (std::uint32_t i = 0; i < n; ++i)
-        level[i] = levelDetector.processRectified(sideChain.process(audio[i])) * detectorGain;
+    OneStrip strip{*this, buffer};
+    detectRows(strip, LevelLink::none);
     return true;
 }
 
@@ -34,40 +30,8 @@ void ChannelStrip::compress(FrameBuffer& buffer) noexcept {
         limiterDetector.feedZero();
         return;
     }
-    const double* audio = buffer.rows[FrameBuffer::audio];
-    const double* level = buffer.rows[FrameBuffer::level];
-    double* processed = buffer.rows[FrameBuffer::processed];
-    double* averageGain = buffer.rows[FrameBuffer::averageLimitGain];
-    double* peakGain = buffer.rows[FrameBuffer::peakLimitGain];
-
-    const bool unity = gainComputer.inverseRatio == 1.0;
-    const double floorLevel = gainComputer.floorLevel;
-    const double key = std::fabs(newestKey());
-    const std::uint32_t n = subSampleCount;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        double x = audio[i];
-        const double l = level[i];
-        const double g = (unity || l < floorLevel) ? 1.0 : gainComputer.curve(l) / l;
-        // The smoother follows 2 - g, so more reduction is a rise (attack path).
-        const double s = gainSmoother.process(2.0 - g);
-        double y = (2.0 - s) * x;
-        const double v = key * g;
-        if (limiterPre) {
-            limiterDetector.process(v, peakGain[i], averageGain[i]);
-            processed[i] = y;
-        } else {
-            if (scoopOn) {
-                y = scoopWet.process(y);
-                if (dryGain != 0.0) x = scoopDry.process(x);
-            }
-            const double m = wetGain * y + dryGain * x;
-            if (limiterPost)
-                limiterDetector.process(v, peakGain[i], averageGain[i]);
-            else
-                limiterDetector.feedZero();
-            processed[i] = m;
-        }
-    }
+    OneStrip strip{*this, buffer};
+    compressRows(strip, false);
 }
 
 double ChannelStrip::finish(FrameBuffer& buffer, const Upsampler& audioSource) noexcept {
@@ -76,26 +40,9 @@ double ChannelStrip::finish(FrameBuffer& buffer, const Upsampler& audioSource) n
         downsampler.process(audio);
         return delayedAudio(audioSource);
     }
-    double* processed = buffer.rows[FrameBuffer::processed];
-    const double* averageGain = buffer.rows[FrameBuffer::averageLimitGain];
-    const double* peakGain = buffer.rows[FrameBuffer::peakLimitGain];
-    const bool limiting = limiterPre || limiterPost;
-    const std::uint32_t n = subSampleCount;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        double dry = audio[i];
-        double y = processed[i];
-        if (limiting) y *= averageGain[i] > peakGain[i] ? peakGain[i] : averageGain[i];
-        if (saturationActive) y = softClipper.shape(y);
-        if (limiterPre) {
-            if (scoopOn) {
-                y = scoopWet.process(y);
-                if (dryGain != 0.0) dry = scoopDry.process(dry);
-            }
-            y = wetGain * y + dryGain * dry;
-        }
-        processed[i] = y;
-    }
-    return downsampler.process(processed);
+    OneStrip strip{*this, buffer};
+    finishRows(strip, false);
+    return downsampler.process(buffer.rows[FrameBuffer::processed]);
 }
 
 double ChannelStrip::processMono(double x) noexcept {

@@ -30,7 +30,8 @@ struct FrameBuffer {
 /// limiter "Post" and "Off" positions the scoop and the mix), then finish
 /// (limiter gain, saturation, for "Pre" the scoop and the mix, and the way
 /// back to the host rate). Everything between the resamplers runs at the
-/// oversampled rate, one sub-sample at a time.
+/// oversampled rate, one sub-sample at a time, in the row loops of
+/// StripKernel.h, which the paired strips share.
 ///
 /// Stage order per sub-sample:
 ///   "Pre":  compression -> limiter gain -> saturation -> scoop -> mix

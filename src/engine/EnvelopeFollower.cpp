@@ -2,20 +2,6 @@
 
 namespace tarvo {
 
-void EnvelopeFollower::applyDesign(const EnvelopeDesign& design) noexcept {
-    attackCoefficient = design.attackCoefficient;
-    releaseCoefficient = design.releaseCoefficient;
-    outputFilter.setCoefficients(design.outputFilter);
-    softWidth = design.softWidth;
-    for (int k = 0; k < 8; ++k) softCurve[k] = design.softCurve[k];
-}
-
-void EnvelopeFollower::reset(double rest) noexcept {
-    inputFilter.reset();
-    envelope = rest;
-    outputFilter.x1 = outputFilter.x2 = outputFilter.y1 = outputFilter.y2 = rest;
-}
-
 EnvelopeFollower makeLevelDetector() {
     EnvelopeFollower f;
     f.inputFilter = designLowPass(0.125);

@@ -1,65 +1,80 @@
 #pragma once
 
-#include <cmath>
-
 #include "filters/Biquad.h"
 #include "filters/DetectorDesign.h"
+#include "filters/Lanes.h"
 
 namespace tarvo {
 
-/// Attack/release envelope with a soft attack, between two low-pass sections.
+/// Attack/release envelope with a soft attack, between two low-pass sections,
+/// over a value type V (`double`, or Lanes2 for two followers side by side).
 /// A fall is followed with the release share alone; a rise d with the
 /// release share plus the attack share of u(d), where u(d) = d above the soft
 /// width L = 0.025 and L * S(d/L) below it, S a degree-16 polynomial whose
 /// first eight derivatives vanish at 0: small upward wobbles barely trigger
 /// the fast attack.
-struct EnvelopeFollower {
-    Biquad inputFilter;  ///< low-pass on the magnitude, used by processRectified only
-    double attackCoefficient = 0.0;
-    double releaseCoefficient = 0.0;
-    double envelope = 0.0;
-    Biquad outputFilter;  ///< low-pass on the envelope; its output is the follower's
-    double softWidth = 0.025;
-    double softCurve[8] = {};  ///< q9 .. q16
+template <typename V>
+struct EnvelopeOf {
+    BiquadOf<V> inputFilter;  ///< low-pass on the magnitude, used by processRectified only
+    V attackCoefficient = 0.0;
+    V releaseCoefficient = 0.0;
+    V envelope = 0.0;
+    BiquadOf<V> outputFilter;  ///< low-pass on the envelope; its output is the follower's
+    V softWidth = 0.025;
+    V softCurve[8] = {};  ///< q9 .. q16
 
     /// One envelope step towards y:
     ///   d = y - envelope; u = 0 (d < 0), d (d > L), else sum q_k d^k;
     ///   envelope += (y - envelope) * release + attack * u.
-    void follow(double y) noexcept {
-        const double d = y - envelope;
-        double u;
-        if (d < 0.0) {
-            u = 0.0;
-        } else if (d > softWidth) {
+    /// The polynomial sits on the envelope's loop-carried path, so it is
+    /// computed only when a lane needs it.
+    void follow(V y) noexcept {
+        const V zero = 0.0;
+        const V d = y - envelope;
+        const auto below = d < zero;
+        const auto above = d > softWidth;
+        V u;
+        if (allOf(below)) {
+            u = zero;
+        } else if (allOf(above)) {
             u = d;
+        } else if (allOf(below | above)) {
+            u = select(above, d, zero);
         } else {
             // d^12 (q12 + q13 d + q14 d^2 + q15 d^3 + q16 d^4) + d^8 (q9 d + q10 d^2 + q11 d^3)
-            const double d2 = d * d;
-            const double d3 = d2 * d;
-            const double d4 = d2 * d2;
-            const double d8 = d4 * d4;
-            const double d12 = d8 * d4;
-            u = d12 * (softCurve[3] + softCurve[4] * d + softCurve[5] * d2 + softCurve[6] * d3 +
-                       softCurve[7] * d4) +
-                d8 * (softCurve[0] * d + softCurve[1] * d2 + softCurve[2] * d3);
+            const V* q = softCurve;
+            const V d2 = d * d;
+            const V d3 = d2 * d;
+            const V d4 = d2 * d2;
+            const V d8 = d4 * d4;
+            const V d12 = d8 * d4;
+            const V soft = d12 * (q[3] + q[4] * d + q[5] * d2 + q[6] * d3 + q[7] * d4) +
+                           d8 * (q[0] * d + q[1] * d2 + q[2] * d3);
+            u = select(below, zero, select(above, d, soft));
         }
         envelope = ((y - envelope) * releaseCoefficient + attackCoefficient * u) + envelope;
     }
 
     /// Level detector step: magnitude, input low-pass, envelope, output low-pass.
-    double processRectified(double x) noexcept {
-        follow(inputFilter.process(std::fabs(x)));
+    V processRectified(V x) noexcept {
+        follow(inputFilter.process(magnitude(x)));
         return outputFilter.process(envelope);
     }
 
     /// Gain smoother step: envelope, output low-pass (no magnitude, no input filter).
-    double process(double x) noexcept {
+    V process(V x) noexcept {
         follow(x);
         return outputFilter.process(envelope);
     }
 
     /// Takes a new design: coefficients only; envelope and histories carry on.
-    void applyDesign(const EnvelopeDesign& design) noexcept;
+    void applyDesign(const EnvelopeDesign& design) noexcept {
+        attackCoefficient = design.attackCoefficient;
+        releaseCoefficient = design.releaseCoefficient;
+        outputFilter.setCoefficients(design.outputFilter);
+        softWidth = design.softWidth;
+        for (int k = 0; k < 8; ++k) softCurve[k] = design.softCurve[k];
+    }
 
     /// Input-filter history to 0; envelope and output-filter history
     /// (x1, x2, y1, y2) to the follower's resting value: 0 for the level
@@ -67,8 +82,14 @@ struct EnvelopeFollower {
     /// With the envelope at rest too, the smoother's output stays at 1 until
     /// the static gain moves (an envelope starting at 0 would pull the output
     /// down and so lift the applied gain 2 - s towards 2 after every reset).
-    void reset(double rest) noexcept;
+    void reset(double rest) noexcept {
+        inputFilter.reset();
+        envelope = rest;
+        outputFilter.x1 = outputFilter.x2 = outputFilter.y1 = outputFilter.y2 = rest;
+    }
 };
+
+using EnvelopeFollower = EnvelopeOf<double>;
 
 /// The level detector as built: input low-pass at 0.125, 1 ms attack and
 /// 10 ms release at 176400 Hz, all state 0.

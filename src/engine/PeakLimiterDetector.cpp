@@ -4,11 +4,8 @@
 #include <new>
 
 #include "engine/EngineControl.h"
+#include "filters/Lanes.h"
 #include "filters/Oversampling.h"
-
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 namespace tarvo {
 
@@ -59,10 +56,7 @@ PeakLimiterDetector& PeakLimiterDetector::operator=(const PeakLimiterDetector& o
     writePosition_ = other.writePosition_;
     runningMax_ = other.runningMax_;
     maxValid_ = other.maxValid_;
-    peakFilter_ = other.peakFilter_;
-    releaseFilter_ = other.releaseFilter_;
-    averageFilter_ = other.averageFilter_;
-    hold_ = other.hold_;
+    sections_ = other.sections_;
     return *this;
 }
 
@@ -70,33 +64,28 @@ double PeakLimiterDetector::windowMax() const noexcept {
     const double* w = window_.get();
     const std::uint32_t n = windowLength_;
     std::uint32_t i = 0;
-    double m = 0.0;
-#if defined(__SSE2__) || defined(_M_X64)
-    // Four running maxima (two registers of two lanes) instead of one serial
-    // chain; the window storage is 16-byte aligned. maxpd(w, m) keeps m when
-    // w is NaN, as the scalar compare does, and max is exact, so the result
-    // is the same value in any order.
-    __m128d m0 = _mm_setzero_pd();
-    __m128d m1 = _mm_setzero_pd();
+    // Four running maxima (two pairs of lanes) instead of one serial chain;
+    // the window storage is 16-byte aligned.
+    // maxOf(w, m) keeps m when w is NaN, as the scalar compare does, and max
+    // is exact, so the result is the same value in any order.
+    Lanes2 m0 = 0.0;
+    Lanes2 m1 = 0.0;
     for (; i + 4 <= n; i += 4) {
-        m0 = _mm_max_pd(_mm_load_pd(w + i), m0);
-        m1 = _mm_max_pd(_mm_load_pd(w + i + 2), m1);
+        m0 = maxOf(Lanes2::loadAligned(w + i), m0);
+        m1 = maxOf(Lanes2::loadAligned(w + i + 2), m1);
     }
-    const __m128d pair = _mm_max_pd(m1, m0);
-    const double low = _mm_cvtsd_f64(pair);
-    const double high = _mm_cvtsd_f64(_mm_unpackhi_pd(pair, pair));
-    m = high > low ? high : low;
-#endif
+    const Lanes2 pair = maxOf(m1, m0);
+    double m = maxOf(pair.lane1(), pair.lane0());
     for (; i < n; ++i)
         if (w[i] > m) m = w[i];
     return m;
 }
 
 void PeakLimiterDetector::reset() noexcept {
-    peakFilter_.reset();
-    releaseFilter_.reset();
-    averageFilter_.reset();
-    hold_ = 0.0;
+    sections_.peakFilter.reset();
+    sections_.releaseFilter.reset();
+    sections_.averageFilter.reset();
+    sections_.hold = 0.0;
 }
 
 void PeakLimiterDetector::resizeWindow(std::uint32_t n) noexcept {
@@ -114,9 +103,9 @@ void PeakLimiterDetector::resizeWindow(std::uint32_t n) noexcept {
 }
 
 void PeakLimiterDetector::applyDesign(const LimiterFilters& design) noexcept {
-    peakFilter_.setCoefficients(design.peak);
-    releaseFilter_.setCoefficients(design.release);
-    averageFilter_.setCoefficients(design.average);
+    sections_.peakFilter.setCoefficients(design.peak);
+    sections_.releaseFilter.setCoefficients(design.release);
+    sections_.averageFilter.setCoefficients(design.average);
 }
 
 }  // namespace tarvo

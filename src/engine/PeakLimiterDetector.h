@@ -6,8 +6,50 @@
 
 #include "filters/Biquad.h"
 #include "filters/DetectorDesign.h"
+#include "filters/Lanes.h"
 
 namespace tarvo {
+
+/// The limiter detector's smoothing and hold over a value type V (`double`,
+/// or Lanes2 for two detectors side by side): the window maximum through the
+/// peak section, held with instant attack and released through the release
+/// section; the magnitude through the average section, times pi/2 (a sine's
+/// peak-to-mean ratio).
+template <typename V>
+struct LimiterSections {
+    BiquadOf<V> peakFilter, releaseFilter, averageFilter;
+    V hold = 0.0;
+
+    /// One step from the window maximum and the newest magnitude a; the held
+    /// peak level and the average level out.
+    void process(V windowMax, V a, V& peakLevel, V& averageLevel) noexcept {
+        const V p = peakFilter.process(windowMax);
+        // Instant attack where p > hold: the release section then behaves as
+        // if it had passed p (its input history takes p either way).
+        const auto attack = p > hold;
+        const V released = releaseFilter.process(p);
+        hold = select(attack, p, released);
+        releaseFilter.y1 = hold;
+        peakLevel = hold;
+        averageLevel = averageFilter.process(a) * 1.5707963267948966;
+    }
+
+    /// One idle step: the three sections decay on zeros; hold is kept.
+    void idle() noexcept {
+        peakFilter.process(0.0);
+        releaseFilter.process(0.0);
+        averageFilter.process(0.0);
+    }
+};
+
+/// A limiter gain: ceiling / level where the level exceeds the ceiling, else
+/// exactly 1.0 (the division only when a lane needs it).
+template <typename V>
+inline V limitGain(V level, V ceiling) noexcept {
+    const auto over = level > ceiling;
+    if (!anyOf(over)) return 1.0;
+    return select(over, ceiling / level, V(1.0));
+}
 
 /// Limiter gains from a key: a peak gain from the maximum of a sliding window
 /// of magnitudes (smoothed, held with instant attack, released through a
@@ -40,21 +82,10 @@ public:
     /// One sub-sample with key value v.
     void process(double v, double& peakGain, double& averageGain) noexcept {
         const double a = std::fabs(v);
-        const double p = peakFilter_.process(pushMagnitude(a));
-        if (p > hold_) {
-            // Instant attack: the release filter behaves as if it had passed p.
-            releaseFilter_.x2 = releaseFilter_.x1;
-            releaseFilter_.x1 = p;
-            releaseFilter_.y2 = releaseFilter_.y1;
-            releaseFilter_.y1 = p;
-            hold_ = p;
-        } else {
-            hold_ = releaseFilter_.process(p);
-        }
-        peakGain = hold_ > limiterCeiling ? limiterCeiling / hold_ : 1.0;
-
-        const double w = averageFilter_.process(a) * 1.5707963267948966;
-        averageGain = w > limiterCeiling ? limiterCeiling / w : 1.0;
+        double peakLevel, averageLevel;
+        sections_.process(pushMagnitude(a), a, peakLevel, averageLevel);
+        peakGain = limitGain(peakLevel, limiterCeiling);
+        averageGain = limitGain(averageLevel, limiterCeiling);
     }
 
     /// The window part of process: the magnitude a enters the window;
@@ -86,9 +117,7 @@ public:
     /// decay on their own (each gets 0.0); hold is kept.
     void feedZero() noexcept {
         pushZero();
-        peakFilter_.process(0.0);
-        releaseFilter_.process(0.0);
-        averageFilter_.process(0.0);
+        sections_.idle();
     }
 
     /// The window part of feedZero: a zero enters the window.
@@ -140,15 +169,12 @@ public:
     double runningMax() const { return runningMax_; }
     bool maxValid() const { return maxValid_; }
     /// The held, released peak.
-    double hold() const { return hold_; }
+    double hold() const { return sections_.hold; }
 
     /// The smoothing sections and the hold, for a caller that runs the
     /// filter part of process itself (two detectors side by side) after
     /// pushMagnitude.
-    Biquad& peakFilter() noexcept { return peakFilter_; }
-    Biquad& releaseFilter() noexcept { return releaseFilter_; }
-    Biquad& averageFilter() noexcept { return averageFilter_; }
-    void setHold(double hold) noexcept { hold_ = hold; }
+    LimiterSections<double>& sections() noexcept { return sections_; }
 
 private:
     struct AlignedDelete {
@@ -163,10 +189,7 @@ private:
     std::uint32_t writePosition_ = 0;
     double runningMax_ = 0.0;
     bool maxValid_ = false;
-    Biquad peakFilter_;
-    Biquad releaseFilter_;
-    Biquad averageFilter_;
-    double hold_ = 0.0;
+    LimiterSections<double> sections_;
 };
 
 }  // namespace tarvo

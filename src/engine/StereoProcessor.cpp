@@ -22,18 +22,11 @@ double StereoProcessor::delayThroughB(double value) noexcept {
     return b.bypass ? b.delayedAudio(b.upsampler) : resampled;
 }
 
-void StereoProcessor::linkLevelsByMaximum() noexcept {
-    double* a = buffers_[0].rows[FrameBuffer::level];
-    double* b = buffers_[1].rows[FrameBuffer::level];
+void StereoProcessor::linkRows(int row, LevelLink link) noexcept {
+    double* a = buffers_[0].rows[row];
+    double* b = buffers_[1].rows[row];
     const std::uint32_t n = strips_[0].subSampleCount;
-    for (std::uint32_t i = 0; i < n; ++i) a[i] = b[i] = a[i] > b[i] ? a[i] : b[i];
-}
-
-void StereoProcessor::linkLevelsByAverage() noexcept {
-    double* a = buffers_[0].rows[FrameBuffer::level];
-    double* b = buffers_[1].rows[FrameBuffer::level];
-    const std::uint32_t n = strips_[0].subSampleCount;
-    for (std::uint32_t i = 0; i < n; ++i) a[i] = b[i] = (a[i] + b[i]) * 0.5;
+    for (std::uint32_t i = 0; i < n; ++i) linkLanes(Lanes2(a[i], b[i]), link).store(a + i, b + i);
 }
 
 void StereoProcessor::linkLimiterGains() noexcept {
@@ -43,8 +36,11 @@ void StereoProcessor::linkLimiterGains() noexcept {
     double* b4 = buffers_[1].rows[FrameBuffer::peakLimitGain];
     const std::uint32_t n = strips_[0].subSampleCount;
     for (std::uint32_t i = 0; i < n; ++i) {
-        a3[i] = b3[i] = (a3[i] + b3[i]) * 0.5;
-        a4[i] = b4[i] = b4[i] > a4[i] ? a4[i] : b4[i];
+        Lanes2 average(a3[i], b3[i]);
+        Lanes2 peak(a4[i], b4[i]);
+        linkLimiterLanes(average, peak);
+        average.store(a3 + i, b3 + i);
+        peak.store(a4 + i, b4 + i);
     }
 }
 
@@ -54,7 +50,7 @@ void StereoProcessor::midSideFrame(double* outLeft, double* outRight, double mid
     ChannelStrip& b = strips_[1];
     if (activeA || activeB) {
         // Both strips run, also an inactive one (its cleared levels lose the link).
-        linkLevelsByMaximum();
+        linkRows(FrameBuffer::level, LevelLink::maximum);
         if (externalAudio) {
             audioUpsamplerLeft.process(a.inputGain * mid, buffers_[0].rows[FrameBuffer::audio]);
             audioUpsamplerRight.process(b.inputGain * side, buffers_[1].rows[FrameBuffer::audio]);
@@ -78,7 +74,7 @@ void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left
         *outRight = right;
         return;
     }
-    linkLevelsByAverage();
+    linkRows(FrameBuffer::level, LevelLink::average);
     if (externalAudio) {
         if (activeA) audioUpsamplerLeft.process(a.inputGain * left, buffers_[0].rows[FrameBuffer::audio]);
         if (activeB) audioUpsamplerRight.process(b.inputGain * right, buffers_[1].rows[FrameBuffer::audio]);
@@ -95,7 +91,6 @@ void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left
         activeB ? b.finish(buffers_[1], externalAudio ? audioUpsamplerRight : b.upsampler) : right;
 }
 
-#if TARVO_STRIP_PAIR
 template <LevelLink link, bool externalAudio>
 inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, double keyB,
                                      double audioA, double audioB) noexcept {
@@ -109,24 +104,21 @@ inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, do
     }
     a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
     b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
-    detectPair(pair_.get(), a, b, bufferA, bufferB, link);
-    if (externalAudio) {
-        audioUpsamplerLeft.process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
-        audioUpsamplerRight.process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
-    }
     const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
-    compressPair(pair_.get(), a, b, bufferA, bufferB, link, linkLimiter);
-    downsamplePair(pair_.get(), a, b, bufferA, bufferB, outA, outB);
+    runPairFrame(
+        pair_.get(), a, b, bufferA, bufferB, link, linkLimiter,
+        [&] {
+            if (externalAudio) {
+                audioUpsamplerLeft.process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
+                audioUpsamplerRight.process(b.inputGain * audioB,
+                                            bufferB.rows[FrameBuffer::audio]);
+            }
+        },
+        outA, outB);
 }
-#endif
 
 bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left, double right,
                                   double keyLeft, double keyRight, bool external) noexcept {
-#if !TARVO_STRIP_PAIR
-    (void)outLeft, (void)outRight, (void)left, (void)right, (void)keyLeft, (void)keyRight;
-    (void)external;
-    return false;
-#else
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     if (!stripPairing_ || a.bypass) return false;
@@ -233,7 +225,6 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
         default:
             return false;
     }
-#endif
 }
 
 void StereoProcessor::processFrame(double* outLeft, double* outRight, double left,
@@ -410,9 +401,6 @@ template <typename Sample>
 void StereoProcessor::stereoPairedBlock(const Sample* inLeft, const Sample* inRight,
                                         Sample* outLeft, Sample* outRight,
                                         std::int32_t frames) noexcept {
-#if !TARVO_STRIP_PAIR
-    (void)inLeft, (void)inRight, (void)outLeft, (void)outRight, (void)frames;
-#else
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
@@ -443,13 +431,12 @@ void StereoProcessor::stereoPairedBlock(const Sample* inLeft, const Sample* inRi
         if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
         if (outRight) outRight[i] = static_cast<Sample>(yRight);
     }
-#endif
 }
 
 template <typename Sample>
 void StereoProcessor::processBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
                                    Sample* outRight, std::int32_t frames) noexcept {
-    if (kStripPairAvailable && mode_ == stereo && stripPairing_ && !strips_[0].bypass) {
+    if (mode_ == stereo && stripPairing_ && !strips_[0].bypass) {
         stereoPairedBlock(inLeft, inRight, outLeft, outRight, frames);
         return;
     }
@@ -480,78 +467,67 @@ void StereoProcessor::reset() noexcept {
 void StereoProcessor::updateDetectorFilters(bool alphaMode, double sampleRate,
                                             double attackSeconds, double releaseSeconds,
                                             double filterHz) noexcept {
-    releasePair();
-    for (ChannelStrip& strip : strips_)
+    changeStrips([&](ChannelStrip& strip) {
         strip.updateDetectorFilters(alphaMode, sampleRate, attackSeconds, releaseSeconds,
                                     filterHz);
+    });
 }
 
 void StereoProcessor::designGainComputers(double threshold, double knee, double ratio) noexcept {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.gainComputer.design(threshold, knee, ratio);
+    changeStrips([&](ChannelStrip& strip) { strip.gainComputer.design(threshold, knee, ratio); });
 }
 
 void StereoProcessor::setClipLevel(double clipLevel) noexcept {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.softClipper.clipLevel = clipLevel;
+    changeStrips([&](ChannelStrip& strip) { strip.softClipper.clipLevel = clipLevel; });
 }
 
 void StereoProcessor::setSaturationEnabled(bool enabled) noexcept { saturationEnabled_ = enabled; }
 
 void StereoProcessor::setChannelMode(int mode) noexcept {
-    releasePair();
-    releasePair();
     mode_ = mode;
     // The strips do not clip in "Side" and "M/S"; in "M/S" the output sums are clipped instead.
     const bool active = saturationEnabled_ && mode != sideOnly && mode != midSide;
-    for (ChannelStrip& strip : strips_) strip.saturationActive = active;
+    changeStrips([&](ChannelStrip& strip) { strip.saturationActive = active; });
 }
 
 void StereoProcessor::setLimiterCeiling(double ceiling) noexcept {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.limiterDetector.limiterCeiling = ceiling;
+    changeStrips([&](ChannelStrip& strip) { strip.limiterDetector.limiterCeiling = ceiling; });
 }
 
 void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain) noexcept {
-    releasePair();
-    for (ChannelStrip& strip : strips_) {
+    changeStrips([&](ChannelStrip& strip) {
         strip.inputGain = inputGain;
         strip.wetGain = wetGain;
         strip.dryGain = dryGain;
-    }
+    });
 }
 
 void StereoProcessor::setScoop(double gain, double sampleRate) noexcept {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.setScoop(gain, sampleRate);
+    changeStrips([&](ChannelStrip& strip) { strip.setScoop(gain, sampleRate); });
 }
 
 void StereoProcessor::setOversampling(int factor, bool hq) noexcept {
-    releasePair();
     if (factor == strips_[0].oversamplingFactor && hq == hq_) return;
-    for (ChannelStrip& strip : strips_) strip.setOversampling(factor, hq, noiseBits_);
+    changeStrips([&](ChannelStrip& strip) { strip.setOversampling(factor, hq, noiseBits_); });
     audioUpsamplerLeft.setOversampling(factor, hq, kAudioUpsamplerNoise);
     audioUpsamplerRight.setOversampling(factor, hq, kAudioUpsamplerNoise);
     hq_ = hq;
 }
 
 void StereoProcessor::setLimiterPosition(bool pre, bool post) noexcept {
-    releasePair();
-    for (ChannelStrip& strip : strips_) {
+    changeStrips([&](ChannelStrip& strip) {
         strip.limiterPre = pre;
         strip.limiterPost = post;
-    }
+    });
 }
 
 void StereoProcessor::setBypass(bool bypass) noexcept {
-    releasePair();
-    for (ChannelStrip& strip : strips_) strip.bypass = bypass;
+    changeStrips([&](ChannelStrip& strip) { strip.bypass = bypass; });
 }
 
 void StereoProcessor::setNoiseBits(int bits) noexcept {
-    releasePair();
     noiseBits_ = bits;
-    for (ChannelStrip& strip : strips_) strip.setNoiseBits(bits);
+    changeStrips([&](ChannelStrip& strip) { strip.setNoiseBits(bits); });
 }
 
 void StereoProcessor::takeOverSideChainAudio() noexcept {

@@ -90,8 +90,6 @@ public:
     /// The strips, their state current (the paired lanes written back).
     ChannelStrip& stripA() noexcept { return releasePair(), strips_[0]; }
     ChannelStrip& stripB() noexcept { return releasePair(), strips_[1]; }
-    const ChannelStrip& stripA() const noexcept { return releasePair(), strips_[0]; }
-    const ChannelStrip& stripB() const noexcept { return releasePair(), strips_[1]; }
     bool saturationEnabled() const noexcept { return saturationEnabled_; }
     int noiseBits() const noexcept { return noiseBits_; }
 
@@ -102,9 +100,9 @@ private:
     /// value through strip B's resamplers only: the same delay as a processed
     /// signal, no processing.
     double delayThroughB(double value) noexcept;
-    /// Both strips' levels become the larger (M/S) or the average (Stereo).
-    void linkLevelsByMaximum() noexcept;
-    void linkLevelsByAverage() noexcept;
+    /// Both strips' values in a row joined by `link`, as the lanes join them:
+    /// the larger (M/S) or the average (Stereo).
+    void linkRows(int row, LevelLink link) noexcept;
     /// Stereo link of the limiter gains: averages averaged, peaks by minimum.
     void linkLimiterGains() noexcept;
     /// "M/S" after both detects: levels linked by maximum, both strips run
@@ -132,33 +130,35 @@ private:
                            Sample* outRight, std::int32_t frames) noexcept;
     /// Both strips active: keys to row 0, detectPair, the audio to row 0 when
     /// it differs from the key, compressPair, downsamplePair.
-#if TARVO_STRIP_PAIR
     /// The link and externalAudio are template arguments, so the "Stereo"
     /// block loop gets its frame inline with no branches on them.
     template <LevelLink link, bool externalAudio>
     void runPair(double& outA, double& outB, double keyA, double keyB, double audioA,
                  double audioB) noexcept;
-#endif
+
+    /// A setting for both strips: the lanes' state back first, then change(strip)
+    /// on each, so that the strips keep equal settings.
+    template <typename Change>
+    void changeStrips(Change change) {
+        releasePair();
+        for (ChannelStrip& strip : strips_) change(strip);
+    }
 
     /// Writes the paired lanes' state back into the strips when the lanes
     /// hold it; everything that reads or changes the strips outside the
     /// paired frames calls this first. Const, since the strips' observable
     /// state does not change (it only becomes current).
-    void releasePair() const noexcept {
-#if TARVO_STRIP_PAIR
+    void releasePair() noexcept {
         if (pairLive_) {
             pair_.get().store(strips_[0], strips_[1]);
             pairLive_ = false;
         }
-#endif
     }
 
-    mutable ChannelStrip strips_[2];
-#if TARVO_STRIP_PAIR
+    ChannelStrip strips_[2];
     /// Both strips' recursive state in lanes, current while pairLive_.
     StripPairSlot pair_;
-#endif
-    mutable bool pairLive_ = false;
+    bool pairLive_ = false;
     FrameBuffer buffers_[2];  ///< per-frame scratch of strip A and strip B
     int mode_ = stereo;
     bool saturationEnabled_ = true;

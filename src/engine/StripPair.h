@@ -4,181 +4,25 @@
 #include <new>
 
 #include "engine/ChannelStrip.h"
-
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#include <emmintrin.h>
-#endif
+#include "engine/StripKernel.h"
+#include "filters/Lanes.h"
 
 namespace tarvo {
 
-/// True where the two strips can run side by side in the two lanes of SSE2
-/// registers (x86-64, and 32-bit x86 built with SSE2 arithmetic). Elsewhere
-/// the paired steps are not built and the engine runs the strips one after
-/// the other.
-#if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
-#define TARVO_STRIP_PAIR 1
-inline constexpr bool kStripPairAvailable = true;
-#else
-inline constexpr bool kStripPairAvailable = false;
-#endif
-
-/// How the two strips' levels are joined after detection.
-enum class LevelLink {
-    none,     ///< each strip keeps its own levels ("2 Mono")
-    average,  ///< both take (a + b) * 0.5 ("Stereo")
-    maximum,  ///< both take the larger ("M/S")
-};
-
-#if TARVO_STRIP_PAIR
-namespace twoLane {
-
-/// Lane 0 from a, lane 1 from b.
-inline __m128d lanes(double a, double b) noexcept { return _mm_set_pd(b, a); }
-inline __m128d both(double v) noexcept { return _mm_set1_pd(v); }
-inline double laneA(__m128d v) noexcept { return _mm_cvtsd_f64(v); }
-inline double laneB(__m128d v) noexcept { return _mm_cvtsd_f64(_mm_unpackhi_pd(v, v)); }
-
-/// A biquad section of each strip: coefficients shared (strip A's, equal to
-/// B's), histories per lane.
-struct LaneBiquad {
-    __m128d b0, b1, b2, c1, c2, x1, x2, y1, y2;
-
-    LaneBiquad() = default;
-    LaneBiquad(const Biquad& a, const Biquad& b) noexcept
-        : b0(both(a.b0)), b1(both(a.b1)), b2(both(a.b2)), c1(both(a.c1)), c2(both(a.c2)),
-          x1(lanes(a.x1, b.x1)), x2(lanes(a.x2, b.x2)), y1(lanes(a.y1, b.y1)),
-          y2(lanes(a.y2, b.y2)) {}
-
-    /// b0*x + b1*x1 + b2*x2 + c1*y1 + c2*y2, summed left to right as Biquad::process.
-    __m128d process(__m128d x) noexcept {
-        const __m128d y = _mm_add_pd(
-            _mm_add_pd(_mm_add_pd(_mm_add_pd(_mm_mul_pd(b0, x), _mm_mul_pd(b1, x1)),
-                                  _mm_mul_pd(b2, x2)),
-                       _mm_mul_pd(c1, y1)),
-            _mm_mul_pd(c2, y2));
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        return y;
-    }
-
-    void store(Biquad& a, Biquad& b) const noexcept {
-        a.x1 = laneA(x1);
-        b.x1 = laneB(x1);
-        a.x2 = laneA(x2);
-        b.x2 = laneB(x2);
-        a.y1 = laneA(y1);
-        b.y1 = laneB(y1);
-        a.y2 = laneA(y2);
-        b.y2 = laneB(y2);
-    }
-};
-
-/// EnvelopeFollower::follow and its output low-pass for both strips.
-struct LaneEnvelope {
-    __m128d envelope;
-    __m128d attack, release, width;
-    __m128d q[8];
-    LaneBiquad outputFilter;
-
-    LaneEnvelope() = default;
-    LaneEnvelope(const EnvelopeFollower& a, const EnvelopeFollower& b) noexcept
-        : envelope(lanes(a.envelope, b.envelope)),
-          attack(both(a.attackCoefficient)),
-          release(both(a.releaseCoefficient)),
-          width(both(a.softWidth)),
-          outputFilter(a.outputFilter, b.outputFilter) {
-        for (int k = 0; k < 8; ++k) q[k] = both(a.softCurve[k]);
-    }
-
-    /// One envelope step towards y and the output low-pass. The soft-attack
-    /// polynomial sits on the envelope's loop-carried path, so it is
-    /// computed only when a lane needs it; the common cases (both lanes
-    /// falling, both above the soft width) branch as the scalar code does.
-    __m128d process(__m128d y) noexcept {
-        const __m128d zero = _mm_setzero_pd();
-        const __m128d d = _mm_sub_pd(y, envelope);
-        const __m128d below = _mm_cmplt_pd(d, zero);
-        const __m128d above = _mm_cmpgt_pd(d, width);
-        const int belowMask = _mm_movemask_pd(below);
-        const int aboveMask = _mm_movemask_pd(above);
-        __m128d u;
-        if (belowMask == 3) {
-            u = zero;
-        } else if (aboveMask == 3) {
-            u = d;
-        } else if ((belowMask | aboveMask) == 3) {
-            u = _mm_and_pd(above, d);
-        } else {
-            // d^12 (q12 + q13 d + q14 d^2 + q15 d^3 + q16 d^4) + d^8 (q9 d + q10 d^2 + q11 d^3)
-            const __m128d d2 = _mm_mul_pd(d, d);
-            const __m128d d3 = _mm_mul_pd(d2, d);
-            const __m128d d4 = _mm_mul_pd(d2, d2);
-            const __m128d d8 = _mm_mul_pd(d4, d4);
-            const __m128d d12 = _mm_mul_pd(d8, d4);
-            const __m128d high = _mm_add_pd(
-                _mm_add_pd(_mm_add_pd(_mm_add_pd(q[3], _mm_mul_pd(q[4], d)), _mm_mul_pd(q[5], d2)),
-                           _mm_mul_pd(q[6], d3)),
-                _mm_mul_pd(q[7], d4));
-            const __m128d low = _mm_add_pd(_mm_add_pd(_mm_mul_pd(q[0], d), _mm_mul_pd(q[1], d2)),
-                                           _mm_mul_pd(q[2], d3));
-            const __m128d soft = _mm_add_pd(_mm_mul_pd(d12, high), _mm_mul_pd(d8, low));
-            u = _mm_or_pd(_mm_and_pd(above, d), _mm_andnot_pd(above, soft));
-            u = _mm_andnot_pd(below, u);
-        }
-        envelope = _mm_add_pd(_mm_add_pd(_mm_mul_pd(d, release), _mm_mul_pd(attack, u)), envelope);
-        return outputFilter.process(envelope);
-    }
-
-    void store(EnvelopeFollower& a, EnvelopeFollower& b) const noexcept {
-        a.envelope = laneA(envelope);
-        b.envelope = laneB(envelope);
-        outputFilter.store(a.outputFilter, b.outputFilter);
-    }
-};
-
-/// ScoopEq::process for both strips.
-struct LaneScoop {
-    LaneBiquad shelf, peak1, peak2, peak3;
-    __m128d gain;
-
-    LaneScoop() = default;
-    LaneScoop(const ScoopEq& a, const ScoopEq& b) noexcept
-        : shelf(a.shelf, b.shelf), peak1(a.peak1, b.peak1), peak2(a.peak2, b.peak2),
-          peak3(a.peak3, b.peak3), gain(both(a.gain)) {}
-
-    __m128d process(__m128d x) noexcept {
-        return _mm_mul_pd(gain, peak3.process(peak2.process(peak1.process(shelf.process(x)))));
-    }
-
-    void store(ScoopEq& a, ScoopEq& b) const noexcept {
-        shelf.store(a.shelf, b.shelf);
-        peak1.store(a.peak1, b.peak1);
-        peak2.store(a.peak2, b.peak2);
-        peak3.store(a.peak3, b.peak3);
-    }
-};
-
-}  // namespace twoLane
-
-/// The recursive state of both strips in lanes, with the coefficients
-/// broadcast: key filter, level detector, gain smoother, limiter sections
-/// and hold, scoops. It stays in this form from one paired frame to the
-/// next; the strips' own copies are current only after store.
+/// The recursive state of both strips in lanes, strip A in lane 0 and B in
+/// lane 1: key filter, level detector, gain smoother, limiter sections and
+/// hold, scoops, decimator sections. It stays in this form from one paired
+/// frame to the next; the strips' own copies are current only after store.
 struct StripPairState {
-    twoLane::LaneBiquad keyFirst;   ///< the high-pass's first section, or the shelf
-    twoLane::LaneBiquad keySecond;  ///< the high-pass's second section
-    twoLane::LaneBiquad levelInput;
-    twoLane::LaneEnvelope level;
-    twoLane::LaneEnvelope smoother;
-    twoLane::LaneBiquad limiterPeak, limiterRelease, limiterAverage;
-    __m128d hold;
-    twoLane::LaneScoop scoopWet, scoopDry;
-    /// The downsamplers' IIR decimator sections.
-    twoLane::LaneBiquad decimatorLowPass, decimatorCorrection;
+    BiquadOf<Lanes2> keyFirst;   ///< the high-pass's first section, or the shelf
+    BiquadOf<Lanes2> keySecond;  ///< the high-pass's second section
+    EnvelopeOf<Lanes2> level;
+    EnvelopeOf<Lanes2> smoother;
+    LimiterSections<Lanes2> limiter;
+    ScoopChain<Lanes2> scoopWet, scoopDry;
+    DecimatorSections<Lanes2> decimator;
 
-    /// From the strips (equal settings): coefficients of A, state of each.
+    /// From the strips (equal settings), each strip's values in its lane.
     void load(ChannelStrip& a, ChannelStrip& b) noexcept;
     /// The state back into the strips.
     void store(ChannelStrip& a, ChannelStrip& b) const noexcept;
@@ -215,35 +59,92 @@ private:
     unsigned char bytes_[sizeof(StripPairState) + 15];
 };
 
-/// The sub-sample work of two active, non-bypassed strips with equal
-/// settings (StereoProcessor's setters keep them equal), strip A in lane 0
-/// and strip B in lane 1. Every lane performs the same double operations in
-/// the same order as ChannelStrip::detect, compress and finish, so the rows
-/// hold the same bits; only the two strips' independent steps are
-/// interleaved. The recursive state is read and written in `pair` in place
-/// (not in the strips; copying it into locals per frame measured slower).
-/// The limiter windows, resamplers and gates stay in the strips, one per
-/// lane.
+/// Two active, non-bypassed strips with equal settings (StereoProcessor's
+/// setters keep them equal) as the Strips of the kernel: the recursive state
+/// in `pair`, rows 1 to 4 in lanes here, row 0 in the strips' frame buffers
+/// (where the upsamplers put it), the limiter windows, gain computers and
+/// resamplers in the strips, one per lane. Built on the stack for one frame,
+/// so that the compiler sees the rows apart from the state.
+struct TwoStrips {
+    using Value = Lanes2;
+    StripPairState& pair;
+    ChannelStrip& a;
+    ChannelStrip& b;
+    FrameBuffer& bufferA;
+    FrameBuffer& bufferB;
+    Lanes2 rows[5][8];  ///< row 0 unused; written before read, so left uninitialised
 
-/// Row 0 (key at the oversampled rate) -> key filter -> level detector ->
-/// detector gain -> the link -> row 1, for both strips.
-void detectPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
-                FrameBuffer& bufferB, LevelLink link) noexcept;
+    TwoStrips(StripPairState& state, ChannelStrip& stripA, ChannelStrip& stripB,
+              FrameBuffer& frameA, FrameBuffer& frameB) noexcept
+        : pair(state), a(stripA), b(stripB), bufferA(frameA), bufferB(frameB) {}
 
-/// Rows 0 (audio) and 1 (levels) -> row 2 ready for the downsampler: what
-/// compress and finish do before the way back to the host rate. With
-/// linkLimiter the limiter gains are linked as "Stereo" links them
-/// (averages averaged, peaks by minimum). With link != LevelLink::none the
-/// levels are equal in both strips, so the static gain is computed once.
-void compressPair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
-                  FrameBuffer& bufferB, LevelLink link, bool linkLimiter) noexcept;
+    Lanes2 audio(std::uint32_t i) const noexcept {
+        return Lanes2(bufferA.rows[FrameBuffer::audio][i], bufferB.rows[FrameBuffer::audio][i]);
+    }
+    Lanes2* row(int r) noexcept { return rows[r]; }
+    const ChannelStrip& settings() const noexcept { return a; }
+    BiquadOf<Lanes2>& keyFirst() noexcept { return pair.keyFirst; }
+    BiquadOf<Lanes2>& keySecond() noexcept { return pair.keySecond; }
+    EnvelopeOf<Lanes2>& levelDetector() noexcept { return pair.level; }
+    EnvelopeOf<Lanes2>& gainSmoother() noexcept { return pair.smoother; }
+    LimiterSections<Lanes2>& limiter() noexcept { return pair.limiter; }
+    ScoopChain<Lanes2>& scoopWet() noexcept { return pair.scoopWet; }
+    ScoopChain<Lanes2>& scoopDry() noexcept { return pair.scoopDry; }
+    /// Per lane; with linked levels (equal in both lanes) computed once.
+    Lanes2 staticGain(Lanes2 l, bool unity, bool linked) const noexcept {
+        const double gA = tarvo::staticGain(a.gainComputer, unity, l.lane0());
+        const double gB = linked ? gA : tarvo::staticGain(b.gainComputer, unity, l.lane1());
+        return Lanes2(gA, gB);
+    }
+    Lanes2 limiterKey() const noexcept {
+        return Lanes2(magnitude(a.newestKey()), magnitude(b.newestKey()));
+    }
+    Lanes2 pushMagnitude(Lanes2 m) noexcept {
+        return Lanes2(a.limiterDetector.pushMagnitude(m.lane0()),
+                      b.limiterDetector.pushMagnitude(m.lane1()));
+    }
+    void pushZero() noexcept {
+        a.limiterDetector.pushZero();
+        b.limiterDetector.pushZero();
+    }
+};
 
-/// Row 2 -> Downsampler::process for both strips: the IIR decimators'
-/// sections in lanes, the dither (one generator per strip) and the HQ
-/// halfband stage per strip.
-void downsamplePair(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
-                    const FrameBuffer& bufferA, const FrameBuffer& bufferB, double& outA,
-                    double& outB) noexcept;
-#endif
+/// One frame of both strips side by side, their keys already in rows 0:
+/// detect (levels joined by `link`), bringAudio() (puts the audio into rows
+/// 0 where it differs from the key), compress and finish (limiter gains
+/// linked with linkLimiter), then the way down for both strips: the
+/// decimators' sections in lanes, the dither and the HQ halfband stage per
+/// strip. With link != LevelLink::none the levels are equal in both lanes,
+/// so the static gain is computed once.
+template <typename BringAudio>
+inline void runPairFrame(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
+                         FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
+                         bool linkLimiter, BringAudio bringAudio, double& outA,
+                         double& outB) noexcept {
+    TwoStrips strips(pair, a, b, bufferA, bufferB);
+    detectRows(strips, link);
+    bringAudio();
+    // Two passes over the frame: the gain smoother's and limiters'
+    // recursions first, then the per-sub-sample shaping.
+    compressRows(strips, link != LevelLink::none);
+    finishRows(strips, linkLimiter);
+
+    IirDecimator& da = a.downsampler.decimator;
+    IirDecimator& db = b.downsampler.decimator;
+    const Lanes2 y = downsample(
+        a.downsampler.hq, a.downsampler.stageFactor,
+        strips.rows[FrameBuffer::processed],
+        [&](const Lanes2* p) {
+            const Lanes2 d = pair.decimator.decimate(da.factor, [p](int i) { return p[i]; });
+            return Lanes2(d.lane0() + nextNoise(da.noiseSeed, da.noiseLevel),
+                          d.lane1() + nextNoise(db.noiseSeed, db.noiseLevel));
+        },
+        [&](Lanes2 u0, Lanes2 u1) {
+            return Lanes2(a.downsampler.halfband.process(u0.lane0(), u1.lane0()),
+                          b.downsampler.halfband.process(u0.lane1(), u1.lane1()));
+        });
+    outA = y.lane0();
+    outB = y.lane1();
+}
 
 }  // namespace tarvo

@@ -2,20 +2,22 @@
 
 namespace tarvo {
 
-/// One second-order section, Direct Form I. Feed-forward coefficients are
+/// One second-order section, Direct Form I, over a value type V (`double`,
+/// or Lanes2 for two sections side by side). Feed-forward coefficients are
 /// already divided by a0; the feedback coefficients are divided by a0 and
 /// negated (c1 = -a1/a0, c2 = -a2/a0) so that they are added:
 ///   y = b0*x + b1*x1 + b2*x2 + c1*y1 + c2*y2
-/// Coefficients and state sit side by side (ten doubles, 80 bytes).
-struct Biquad {
-    double b0 = 0.0, b1 = 0.0, b2 = 0.0;
-    double a0 = 0.0;  ///< 1.0 after every design except designPeak (0.0); never read
-    double c1 = 0.0, c2 = 0.0;
-    double x1 = 0.0, x2 = 0.0;
-    double y1 = 0.0, y2 = 0.0;
+/// Coefficients and state sit side by side (ten values, 80 bytes as double).
+template <typename V>
+struct BiquadOf {
+    V b0 = 0.0, b1 = 0.0, b2 = 0.0;
+    V a0 = 0.0;  ///< 1.0 after every design except designPeak (0.0); never read
+    V c1 = 0.0, c2 = 0.0;
+    V x1 = 0.0, x2 = 0.0;
+    V y1 = 0.0, y2 = 0.0;
 
-    double process(double x) noexcept {
-        const double y = b0 * x + b1 * x1 + b2 * x2 + c1 * y1 + c2 * y2;
+    V process(V x) noexcept {
+        const V y = b0 * x + b1 * x1 + b2 * x2 + c1 * y1 + c2 * y2;
         x2 = x1;
         x1 = x;
         y2 = y1;
@@ -28,7 +30,7 @@ struct Biquad {
 
     /// Takes the six coefficients of a new design, keeping this section's
     /// history, so a redesign in a running engine does not click.
-    void setCoefficients(const Biquad& design) noexcept {
+    void setCoefficients(const BiquadOf& design) noexcept {
         b0 = design.b0;
         b1 = design.b1;
         b2 = design.b2;
@@ -37,6 +39,8 @@ struct Biquad {
         c2 = design.c2;
     }
 };
+
+using Biquad = BiquadOf<double>;
 
 /// Two sections in cascade: first, then second.
 struct BiquadPair {

@@ -31,11 +31,23 @@ struct Downsampler {
     int latency() const noexcept { return hq ? halfband.activeTaps() : 2; }
 };
 
+/// The way down over a value type V (`double`, or Lanes2 for two
+/// downsamplers side by side with equal settings): decimate(p) turns the
+/// inputs from p into one dithered value; with hq each half of the block is
+/// decimated and halfband(u0, u1) halves the rate of the pair.
+template <typename V, typename Decimate, typename Halfband>
+inline V downsample(bool hq, int stageFactor, const V* in, Decimate decimate,
+                    Halfband halfband) noexcept {
+    if (!hq) return decimate(in);
+    const V u0 = decimate(in);
+    const V u1 = decimate(in + stageFactor);
+    return halfband(u0, u1);
+}
+
 inline double Downsampler::process(const double* in) noexcept {
-    if (!hq) return decimator.process(in);
-    const double u0 = decimator.process(in);
-    const double u1 = decimator.process(in + stageFactor);
-    return halfband.process(u0, u1);
+    return downsample(
+        hq, stageFactor, in, [this](const double* p) { return decimator.process(p); },
+        [this](double u0, double u1) { return halfband.process(u0, u1); });
 }
 
 }  // namespace tarvo

@@ -37,7 +37,7 @@ double interpolatorNoiseLevel(int noiseBits) noexcept {
     return noiseBits != 0 ? 2.9802322387695312e-08 : 0.0;  // 2^-25
 }
 
-IirDecimator::IirDecimator() : gain(1.0), factor(4), noiseLevel(0.0), noiseSeed(takeNoiseSeed()) {
+IirDecimator::IirDecimator() : factor(4), noiseLevel(0.0), noiseSeed(takeNoiseSeed()) {
     redesign(4, 20);
 }
 

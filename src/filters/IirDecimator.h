@@ -13,6 +13,35 @@ double decimatorNoiseLevel(int noiseBits) noexcept;
 /// Noise amplitude of a channel's interpolator: 2^-25, or 0 when n is 0.
 double interpolatorNoiseLevel(int noiseBits) noexcept;
 
+/// The decimator's filtering over a value type V (`double`, or Lanes2 for
+/// two decimators side by side): N inputs through the low-pass, oldest first,
+/// the last one's output through the correction shelf, times gain.
+template <typename V>
+struct DecimatorSections {
+    BiquadOf<V> lowPass;     ///< runs at the oversampled rate
+    BiquadOf<V> correction;  ///< runs at the output rate
+    V gain = 1.0;
+
+    /// input(i) is the i-th of the N inputs.
+    template <int N, typename Input>
+    V decimate(Input input) noexcept {
+        for (int i = 0; i + 1 < N; ++i) lowPass.process(input(i));
+        return gain * correction.process(lowPass.process(input(N - 1)));
+    }
+
+    /// decimate<factor> for a factor of 2, 4 or 8; any other factor passes
+    /// input(0) and runs no section.
+    template <typename Input>
+    V decimate(int factor, Input input) noexcept {
+        switch (factor) {
+            case 2: return decimate<2>(input);
+            case 4: return decimate<4>(input);
+            case 8: return decimate<8>(input);
+            default: return input(0);
+        }
+    }
+};
+
 /// Second-order IIR decimator: `factor` inputs at the oversampled rate
 /// through a Butterworth low-pass at the output's Nyquist frequency; the
 /// output for the last input then runs through a correction shelf at the
@@ -20,10 +49,7 @@ double interpolatorNoiseLevel(int noiseBits) noexcept;
 /// and is scaled by `gain`, the reciprocal of the shelf's DC gain, for
 /// unity gain at DC. Factor 1 passes the input. A rectangular dither is
 /// added to every output.
-struct IirDecimator {
-    Biquad lowPass;      ///< runs at the oversampled rate
-    Biquad correction;   ///< runs at the output rate
-    double gain;
+struct IirDecimator : DecimatorSections<double> {
     int factor;          ///< 1, 2, 4 or 8 inputs per output
     double noiseLevel;
     std::uint32_t noiseSeed;
@@ -45,36 +71,7 @@ struct IirDecimator {
 };
 
 inline double IirDecimator::process(const double* in) noexcept {
-    double y;
-    switch (factor) {
-        case 1:
-            y = in[0];
-            break;
-        case 2:
-            lowPass.process(in[0]);
-            y = gain * correction.process(lowPass.process(in[1]));
-            break;
-        case 4:
-            lowPass.process(in[0]);
-            lowPass.process(in[1]);
-            lowPass.process(in[2]);
-            y = gain * correction.process(lowPass.process(in[3]));
-            break;
-        case 8:
-            lowPass.process(in[0]);
-            lowPass.process(in[1]);
-            lowPass.process(in[2]);
-            lowPass.process(in[3]);
-            lowPass.process(in[4]);
-            lowPass.process(in[5]);
-            lowPass.process(in[6]);
-            y = gain * correction.process(lowPass.process(in[7]));
-            break;
-        default:
-            y = in[0];
-            break;
-    }
-    return y + nextNoise(noiseSeed, noiseLevel);
+    return decimate(factor, [in](int i) { return in[i]; }) + nextNoise(noiseSeed, noiseLevel);
 }
 
 }  // namespace tarvo

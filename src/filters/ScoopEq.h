@@ -4,16 +4,15 @@
 
 namespace tarvo {
 
-/// The mid-scoop tilt: a low shelf and three peaking sections in series,
-/// then an output gain, at the oversampled rate.
-struct ScoopEq {
-    Biquad shelf, peak1, peak2, peak3;
-    double gain;
+/// The mid-scoop tilt's step over a value type V (`double`, or Lanes2 for
+/// two strips side by side): a low shelf and three peaking sections in
+/// series, then an output gain.
+template <typename V>
+struct ScoopChain {
+    BiquadOf<V> shelf, peak1, peak2, peak3;
+    V gain = 1.0;
 
-    /// Flat: the 0 dB design (every section unity, gain 1).
-    ScoopEq();
-
-    double process(double x) noexcept {
+    V process(V x) noexcept {
         return gain * peak3.process(peak2.process(peak1.process(shelf.process(x))));
     }
     /// Clears the four sections' histories.
@@ -23,6 +22,13 @@ struct ScoopEq {
         peak2.reset();
         peak3.reset();
     }
+};
+
+/// The mid-scoop tilt of one strip, at the oversampled rate.
+struct ScoopEq : ScoopChain<double> {
+    /// Flat: the 0 dB design (every section unity, gain 1).
+    ScoopEq();
+
     /// Takes the coefficients and gain of a design, keeping the histories.
     void setCoefficients(const ScoopEq& design) noexcept {
         shelf.setCoefficients(design.shelf);
@@ -35,7 +41,7 @@ struct ScoopEq {
 private:
     friend ScoopEq designScoop(double rate, double gainDb);
     struct Undesigned {};
-    explicit ScoopEq(Undesigned) noexcept : gain(1.0) {}
+    explicit ScoopEq(Undesigned) noexcept {}
 };
 
 /// The scoop curve for g dB (-12..12) at `rate` Hz (sample rate times the

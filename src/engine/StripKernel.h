@@ -1,0 +1,253 @@
+#pragma once
+
+#include <cstdint>
+
+#include "engine/ChannelStrip.h"
+#include "filters/Lanes.h"
+
+namespace tarvo {
+
+// The sub-sample work of a strip between the resamplers, written once over
+// the strips it runs: `Strips` is either one ChannelStrip (OneStrip, Value
+// double) or two strips with equal settings side by side (TwoStrips, Value
+// Lanes2, strip A in lane 0). Strips offers the value type, row access
+// (audio(i) for row 0, row(r) for rows 1 to 4), the recursive state
+// (keyFirst, keySecond, levelDetector, gainSmoother, limiter, scoopWet,
+// scoopDry), the settings (settings(): strip A's), and the per-strip parts
+// that do not fit in lanes (staticGain, limiterKey, pushMagnitude,
+// pushZero).
+
+/// How the two strips' levels are joined after detection.
+enum class LevelLink {
+    none,     ///< each strip keeps its own levels ("2 Mono")
+    average,  ///< both take (a + b) * 0.5 ("Stereo")
+    maximum,  ///< both take the larger ("M/S")
+};
+
+/// Levels joined across the lanes, A's first: (a + b) * 0.5, or a > b ? a : b.
+/// One strip has nothing to join with (its partner's rows are linked by the
+/// caller).
+inline double linkLanes(double level, LevelLink) noexcept { return level; }
+inline Lanes2 linkLanes(Lanes2 level, LevelLink link) noexcept {
+    if (link == LevelLink::average) return (level.spread0() + level.spread1()) * 0.5;
+    if (link == LevelLink::maximum) return maxOf(level.spread0(), level.spread1());
+    return level;
+}
+
+/// The "Stereo" link of the limiter gains across the lanes: averages
+/// averaged (A's first), peaks by minimum (b > a ? a : b).
+inline void linkLimiterLanes(double&, double&) noexcept {}
+inline void linkLimiterLanes(Lanes2& average, Lanes2& peak) noexcept {
+    average = (average.spread0() + average.spread1()) * 0.5;
+    peak = minOf(peak.spread0(), peak.spread1());
+}
+
+/// Row 0 (key at the oversampled rate) -> key filter -> level detector ->
+/// detector gain -> the link -> row 1.
+template <bool HighPass, class Strips>
+void detectRows(Strips& s, LevelLink link) noexcept {
+    using V = typename Strips::Value;
+    auto& first = s.keyFirst();
+    auto& second = s.keySecond();  // unused with the shelf
+    auto& detector = s.levelDetector();
+    const V gain = s.settings().detectorGain;
+    const std::uint32_t n = s.settings().subSampleCount;
+    V* level = s.row(FrameBuffer::level);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        V key = first.process(s.audio(i));
+        if (HighPass) key = second.process(key);
+        level[i] = linkLanes(detector.processRectified(key) * gain, link);
+    }
+}
+
+template <class Strips>
+void detectRows(Strips& s, LevelLink link) noexcept {
+    if (s.settings().sideChain.highPassOn)
+        detectRows<true>(s, link);
+    else
+        detectRows<false>(s, link);
+}
+
+/// The strips' scoop and mix: with the scoop on, the wet chain on the
+/// processed signal y and, with a dry share, the dry chain on the dry signal
+/// x; then wet * y + dry * x.
+template <typename V>
+struct ScoopMix {
+    bool dryScoop;
+    V wet, dry;
+
+    explicit ScoopMix(const ChannelStrip& settings) noexcept
+        : dryScoop(settings.dryGain != 0.0), wet(settings.wetGain), dry(settings.dryGain) {}
+
+    template <bool Scoop, class Chain>
+    V apply(V y, V x, Chain& scoopWet, Chain& scoopDry) const noexcept {
+        if (Scoop) {
+            y = scoopWet.process(y);
+            if (dryScoop) x = scoopDry.process(x);
+        }
+        return wet * y + dry * x;
+    }
+};
+
+/// Where the limiter sits, as a template argument.
+enum LimiterPosition { limiterPre, limiterPost, limiterOff };
+
+/// Rows 0 (audio) and 1 (levels) -> row 2 (the compressed audio, for "Post"
+/// and "Off" through the scoop and the mix), rows 3 and 4 (the limiter's
+/// average and peak gains). The recursions of the frame: gain smoother,
+/// limiter sections, the "Post"/"Off" scoop. With linkedLevels the lanes'
+/// levels are equal and the static gain is computed once.
+template <int Position, bool Scoop, class Strips>
+void compressRows(Strips& s, bool linkedLevels) noexcept {
+    using V = typename Strips::Value;
+    constexpr bool pre = Position == limiterPre;
+    constexpr bool limiting = Position != limiterOff;
+    const ChannelStrip& settings = s.settings();
+    const ScoopMix<V> mix(settings);
+    const V ceiling = settings.limiterDetector.limiterCeiling;
+    const V key = s.limiterKey();
+    const bool unity = settings.gainComputer.inverseRatio == 1.0;
+    auto& smoother = s.gainSmoother();
+    auto& limiter = s.limiter();
+    auto& scoopWet = s.scoopWet();
+    auto& scoopDry = s.scoopDry();
+    const std::uint32_t n = settings.subSampleCount;
+    const V* level = s.row(FrameBuffer::level);
+    V* processed = s.row(FrameBuffer::processed);
+    V* peakGain = s.row(FrameBuffer::peakLimitGain);
+    V* averageGain = s.row(FrameBuffer::averageLimitGain);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const V x = s.audio(i);
+        const V g = s.staticGain(level[i], unity, linkedLevels);
+        // The smoother follows 2 - g, so more reduction is a rise (attack path).
+        const V smoothed = smoother.process(2.0 - g);
+        const V y = (2.0 - smoothed) * x;
+        processed[i] = pre ? y : mix.template apply<Scoop>(y, x, scoopWet, scoopDry);
+        if (limiting) {
+            // The window per strip; the sections and the gains in lanes.
+            const V a = magnitude(key * g);
+            V peakLevel, averageLevel;
+            limiter.process(s.pushMagnitude(a), a, peakLevel, averageLevel);
+            peakGain[i] = limitGain(peakLevel, ceiling);
+            averageGain[i] = limitGain(averageLevel, ceiling);
+        } else {
+            // Idle: a zero enters the window, the sections decay, hold is kept.
+            s.pushZero();
+            limiter.idle();
+        }
+    }
+}
+
+/// Row 2 -> limiter gain (linked across the lanes with linkLimiter),
+/// saturation, and for "Pre" the scoop and the mix -> row 2, ready for the
+/// downsampler.
+template <int Position, bool Scoop, bool Saturation, class Strips>
+void finishRows(Strips& s, bool linkLimiter) noexcept {
+    using V = typename Strips::Value;
+    constexpr bool pre = Position == limiterPre;
+    constexpr bool limiting = Position != limiterOff;
+    const ChannelStrip& settings = s.settings();
+    const ScoopMix<V> mix(settings);
+    const V clipLevel = settings.softClipper.clipLevel;
+    auto& scoopWet = s.scoopWet();
+    auto& scoopDry = s.scoopDry();
+    const std::uint32_t n = settings.subSampleCount;
+    V* processed = s.row(FrameBuffer::processed);
+    const V* peakGain = s.row(FrameBuffer::peakLimitGain);
+    const V* averageGain = s.row(FrameBuffer::averageLimitGain);
+    for (std::uint32_t i = 0; i < n; ++i) {
+        V y = processed[i];
+        if (limiting) {
+            V average = averageGain[i];
+            V peak = peakGain[i];
+            if (linkLimiter) linkLimiterLanes(average, peak);
+            // average > peak ? peak : average
+            y = y * minOf(peak, average);
+        }
+        if (Saturation) y = softClip(y, clipLevel);
+        if (pre) y = mix.template apply<Scoop>(y, s.audio(i), scoopWet, scoopDry);
+        processed[i] = y;
+    }
+}
+
+template <int Position, class Strips>
+void compressRowsAt(Strips& s, bool linkedLevels) noexcept {
+    if (s.settings().scoopOn)
+        compressRows<Position, true>(s, linkedLevels);
+    else
+        compressRows<Position, false>(s, linkedLevels);
+}
+
+template <int Position, class Strips>
+void finishRowsAt(Strips& s, bool linkLimiter) noexcept {
+    const ChannelStrip& settings = s.settings();
+    if (settings.scoopOn) {
+        if (settings.saturationActive)
+            finishRows<Position, true, true>(s, linkLimiter);
+        else
+            finishRows<Position, true, false>(s, linkLimiter);
+    } else {
+        if (settings.saturationActive)
+            finishRows<Position, false, true>(s, linkLimiter);
+        else
+            finishRows<Position, false, false>(s, linkLimiter);
+    }
+}
+
+/// compressRows at the strips' limiter position.
+template <class Strips>
+void compressRows(Strips& s, bool linkedLevels) noexcept {
+    const ChannelStrip& settings = s.settings();
+    if (settings.limiterPre)
+        compressRowsAt<limiterPre>(s, linkedLevels);
+    else if (settings.limiterPost)
+        compressRowsAt<limiterPost>(s, linkedLevels);
+    else
+        compressRowsAt<limiterOff>(s, linkedLevels);
+}
+
+/// finishRows at the strips' limiter position.
+template <class Strips>
+void finishRows(Strips& s, bool linkLimiter) noexcept {
+    const ChannelStrip& settings = s.settings();
+    if (settings.limiterPre)
+        finishRowsAt<limiterPre>(s, linkLimiter);
+    else if (settings.limiterPost)
+        finishRowsAt<limiterPost>(s, linkLimiter);
+    else
+        finishRowsAt<limiterOff>(s, linkLimiter);
+}
+
+/// The static gain g for a level l: 1 at unity ratio (unity) and below the
+/// floor, else curve(l) / l.
+inline double staticGain(const GainComputer& computer, bool unity, double l) noexcept {
+    return (unity || l < computer.floorLevel) ? 1.0 : computer.curve(l) / l;
+}
+
+/// One strip as the Strips of the kernel, on its own frame buffer.
+struct OneStrip {
+    using Value = double;
+    ChannelStrip& strip;
+    FrameBuffer& buffer;
+
+    double audio(std::uint32_t i) const noexcept { return buffer.rows[FrameBuffer::audio][i]; }
+    double* row(int r) noexcept { return buffer.rows[r]; }
+    const ChannelStrip& settings() const noexcept { return strip; }
+    Biquad& keyFirst() noexcept {
+        return strip.sideChain.highPassOn ? strip.sideChain.highPass.first : strip.sideChain.shelf;
+    }
+    Biquad& keySecond() noexcept { return strip.sideChain.highPass.second; }
+    EnvelopeFollower& levelDetector() noexcept { return strip.levelDetector; }
+    EnvelopeFollower& gainSmoother() noexcept { return strip.gainSmoother; }
+    LimiterSections<double>& limiter() noexcept { return strip.limiterDetector.sections(); }
+    ScoopChain<double>& scoopWet() noexcept { return strip.scoopWet; }
+    ScoopChain<double>& scoopDry() noexcept { return strip.scoopDry; }
+    double staticGain(double l, bool unity, bool) const noexcept {
+        return tarvo::staticGain(strip.gainComputer, unity, l);
+    }
+    double limiterKey() const noexcept { return magnitude(strip.newestKey()); }
+    double pushMagnitude(double a) noexcept { return strip.limiterDetector.pushMagnitude(a); }
+    void pushZero() noexcept { strip.limiterDetector.pushZero(); }
+};
+
+}  // namespace tarvo
