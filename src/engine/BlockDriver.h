@@ -6,8 +6,7 @@
 
 namespace tarvo {
 
-/// Runs one host block through the engine, frame by frame in double
-/// precision. inputs holds main left, main right, side-chain left and
+/// Runs one host block through the engine in double precision. inputs holds main left, main right, side-chain left and
 /// side-chain right; outputs left and right. The side-chain pair is read only
 /// with an external key. Every frame reads all its inputs before it writes,
 /// so in-place buffers give the same result as separate ones.
@@ -26,24 +25,11 @@ void processBlock(StereoProcessor& engine, bool sideChainExternal, Sample* const
     Sample* outLeft = outputs[0];
     Sample* outRight = outputs[1];
 
-    if (!sideChainExternal) {
+    if (sideChainExternal)
+        engine.processBlockExternal<Sample>(inLeft, inRight, inputs[2], inputs[3], outLeft,
+                                            outRight, frames);
+    else
         engine.processBlock<Sample>(inLeft, inRight, outLeft, outRight, frames);
-        return;
-    }
-
-    const Sample* keyLeft = inputs[2];
-    const Sample* keyRight = inputs[3];
-    for (std::int32_t i = 0; i < frames; ++i) {
-        const double left = hostSample(inLeft, i);
-        const double right = hostSample(inRight, i);
-        const double kl = hostSample(keyLeft, i);
-        const double kr = hostSample(keyRight, i);
-        double yLeft = 0.0;
-        double yRight = 0.0;
-        engine.processFrameExternal(&yLeft, &yRight, left, right, kl, kr);
-        if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
-        if (outRight) outRight[i] = static_cast<Sample>(yRight);
-    }
 }
 
 }  // namespace tarvo

@@ -2,6 +2,17 @@
 
 #include "filters/PolyInterpolator.h"
 
+/// Keeps a function out of its callers: each mode's block loop is a
+/// function of its own, and so are the strips run one after the other, so
+/// that the compiler's inlining budget goes to the paired frame in the loop.
+#if defined(__GNUC__)
+#define TARVO_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define TARVO_NOINLINE __declspec(noinline)
+#else
+#define TARVO_NOINLINE
+#endif
+
 namespace tarvo {
 
 namespace {
@@ -117,27 +128,25 @@ inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, do
         outA, outB);
 }
 
-bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left, double right,
-                                  double keyLeft, double keyRight, bool external) noexcept {
+template <int Mode, bool External>
+inline void StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left,
+                                         double right, double keyLeft,
+                                         double keyRight) noexcept {
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
-    if (!stripPairing_ || a.bypass) return false;
     FrameBuffer& bufferA = buffers_[0];
     FrameBuffer& bufferB = buffers_[1];
 
-    switch (mode_) {
+    switch (Mode) {
         case stereo: {
-            const double kA = external ? keyLeft : left;
-            const double kB = external ? keyRight : right;
+            const double kA = External ? keyLeft : left;
+            const double kB = External ? keyRight : right;
             // With the main input as the key, gate(k, k) is gate(k).
             const bool activeA = a.gate(kA, left);
             const bool activeB = b.gate(kB, right);
             if (activeA && activeB) {
-                if (external)
-                    runPair<LevelLink::average, true>(*outLeft, *outRight, kA, kB, left, right);
-                else
-                    runPair<LevelLink::average, false>(*outLeft, *outRight, kA, kB, left, right);
-                return true;
+                runPair<LevelLink::average, External>(*outLeft, *outRight, kA, kB, left, right);
+                return;
             }
             releasePair();
             if (!activeA && !activeB) {
@@ -146,15 +155,15 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
                 b.idle(bufferB);
                 *outLeft = left;
                 *outRight = right;
-                return true;
+                return;
             }
             a.detectAfterGate(activeA, kA, bufferA);
             b.detectAfterGate(activeB, kB, bufferB);
-            stereoFrame(outLeft, outRight, left, right, activeA, activeB, external);
-            return true;
+            stereoFrame(outLeft, outRight, left, right, activeA, activeB, External);
+            return;
         }
         case midSide: {
-            // Keyed by the main signal also with an external key.
+            // Keyed by the main signal also with an External key.
             const double m = (left + right) * 0.5;
             const double s = (left - right) * 0.5;
             const bool activeA = a.gate(m);
@@ -162,37 +171,31 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
             if (activeA && activeB) {
                 double mid = 0.0;
                 double side = 0.0;
-                if (external)
-                    runPair<LevelLink::maximum, true>(mid, side, m, s, m, s);
-                else
-                    runPair<LevelLink::maximum, false>(mid, side, m, s, m, s);
+                runPair<LevelLink::maximum, External>(mid, side, m, s, m, s);
                 *outLeft = a.softClipper.shape(mid + side);
                 *outRight = b.softClipper.shape(mid - side);
-                return true;
+                return;
             }
             releasePair();
             a.detectAfterGate(activeA, m, bufferA);
             b.detectAfterGate(activeB, s, bufferB);
-            midSideFrame(outLeft, outRight, m, s, activeA, activeB, external);
-            return true;
+            midSideFrame(outLeft, outRight, m, s, activeA, activeB, External);
+            return;
         }
         case dualMono: {
-            const double kA = external ? keyLeft : left;
-            const double kB = external ? keyRight : right;
+            const double kA = External ? keyLeft : left;
+            const double kB = External ? keyRight : right;
             // With the main input as the key, gate(k, k) is gate(k).
             const bool activeA = a.gate(kA, left);
             const bool activeB = b.gate(kB, right);
             if (activeA && activeB) {
-                if (external)
-                    runPair<LevelLink::none, true>(*outLeft, *outRight, kA, kB, left, right);
-                else
-                    runPair<LevelLink::none, false>(*outLeft, *outRight, kA, kB, left, right);
-                return true;
+                runPair<LevelLink::none, External>(*outLeft, *outRight, kA, kB, left, right);
+                return;
             }
             releasePair();
             a.detectAfterGate(activeA, kA, bufferA);
             b.detectAfterGate(activeB, kB, bufferB);
-            if (!external) {
+            if (!External) {
                 // Each strip on its own; an inactive one passes its input.
                 if (activeA) {
                     a.compress(bufferA);
@@ -206,12 +209,12 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
                 } else {
                     *outRight = right;
                 }
-                return true;
+                return;
             }
             if (!activeA && !activeB) {
                 *outLeft = left;
                 *outRight = right;
-                return true;
+                return;
             }
             // Both strips run, also the inactive one.
             audioUpsamplerLeft.process(a.inputGain * left, bufferA.rows[FrameBuffer::audio]);
@@ -220,26 +223,22 @@ bool StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left
             *outLeft = a.finish(bufferA, audioUpsamplerLeft);
             b.compress(bufferB);
             *outRight = b.finish(bufferB, audioUpsamplerRight);
-            return true;
+            return;
         }
         default:
-            return false;
+            return;
     }
 }
 
-void StereoProcessor::processFrame(double* outLeft, double* outRight, double left,
-                                   double right) noexcept {
-    // The paired path serves "Stereo", "M/S" and "2 Mono", unbypassed.
-    if (stripPairing_ && !strips_[0].bypass &&
-        pairedFrame(outLeft, outRight, left, right, left, right, false))
-        return;
-    releasePair();
+template <int Mode>
+TARVO_NOINLINE void StereoProcessor::mainFrame(double* outLeft, double* outRight, double left,
+                                       double right) noexcept {
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
     FrameBuffer& bufferB = buffers_[1];
 
-    switch (mode_) {
+    switch (Mode) {
         case monoLeft: {
             const double y = a.processMono(left);
             *outLeft = y;
@@ -299,14 +298,10 @@ void StereoProcessor::processFrame(double* outLeft, double* outRight, double lef
     }
 }
 
-void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, double left,
+template <int Mode>
+TARVO_NOINLINE void StereoProcessor::externalFrame(double* outLeft, double* outRight, double left,
                                            double right, double keyLeft,
                                            double keyRight) noexcept {
-    // The paired path serves "Stereo", "M/S" and "2 Mono", unbypassed.
-    if (stripPairing_ && !strips_[0].bypass &&
-        pairedFrame(outLeft, outRight, left, right, keyLeft, keyRight, true))
-        return;
-    releasePair();
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
@@ -314,11 +309,11 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
     double* audioA = bufferA.rows[FrameBuffer::audio];
     double* audioB = bufferB.rows[FrameBuffer::audio];
 
-    switch (mode_) {
+    switch (Mode) {
         case monoLeft:
         case rightKeyed: {
             double y = left;
-            const double key = mode_ == monoLeft ? keyLeft : keyRight;
+            const double key = Mode == monoLeft ? keyLeft : keyRight;
             if (a.detectAfterGate(a.gate(key, left), key, bufferA)) {
                 audioUpsamplerLeft.process(a.inputGain * left, audioA);
                 a.compress(bufferA);
@@ -397,64 +392,117 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
     }
 }
 
-template <typename Sample>
-void StereoProcessor::stereoPairedBlock(const Sample* inLeft, const Sample* inRight,
-                                        Sample* outLeft, Sample* outRight,
-                                        std::int32_t frames) noexcept {
-    ChannelStrip& a = strips_[0];
-    ChannelStrip& b = strips_[1];
-    FrameBuffer& bufferA = buffers_[0];
-    FrameBuffer& bufferB = buffers_[1];
+template <int Mode, bool External, bool Paired>
+TARVO_NOINLINE void StereoProcessor::runFrames(const HostChunk& in, HostChunk& out,
+                                               std::int32_t frames) noexcept {
     for (std::int32_t i = 0; i < frames; ++i) {
-        const double left = hostSample(inLeft, i);
-        const double right = hostSample(inRight, i);
-        double yLeft;
-        double yRight;
-        const bool activeA = a.gate(left);
-        const bool activeB = b.gate(right);
-        if (activeA && activeB) {
-            runPair<LevelLink::average, false>(yLeft, yRight, left, right, left, right);
+        const double left = in.left[i];
+        const double right = in.right[i];
+        const double keyLeft = External ? in.keyLeft[i] : left;
+        const double keyRight = External ? in.keyRight[i] : right;
+        if (Paired) {
+            pairedFrame<Mode, External>(&out.left[i], &out.right[i], left, right, keyLeft,
+                                        keyRight);
         } else {
             releasePair();
-            if (!activeA && !activeB) {
-                // Both asleep: what detect and stereoFrame do then, directly.
-                a.idle(bufferA);
-                b.idle(bufferB);
-                yLeft = left;
-                yRight = right;
-            } else {
-                a.detectAfterGate(activeA, left, bufferA);
-                b.detectAfterGate(activeB, right, bufferB);
-                stereoFrame(&yLeft, &yRight, left, right, activeA, activeB, false);
+            if (External)
+                externalFrame<Mode>(&out.left[i], &out.right[i], left, right, keyLeft, keyRight);
+            else
+                mainFrame<Mode>(&out.left[i], &out.right[i], left, right);
+        }
+    }
+}
+
+template <bool External>
+bool StereoProcessor::routeFrames(const HostChunk& in, HostChunk& out,
+                                  std::int32_t frames) noexcept {
+    return routeMode(mode_, [&](auto mode) {
+        constexpr int m = decltype(mode)::value;
+        if (pairs(m))
+            runFrames<m, External, true>(in, out, frames);
+        else
+            runFrames<m, External, false>(in, out, frames);
+    });
+}
+
+void StereoProcessor::processFrame(double* outLeft, double* outRight, double left,
+                                   double right) noexcept {
+    HostChunk in;
+    HostChunk out;
+    in.left[0] = left;
+    in.right[0] = right;
+    if (!routeFrames<false>(in, out, 1)) return;
+    *outLeft = out.left[0];
+    *outRight = out.right[0];
+}
+
+void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, double left,
+                                           double right, double keyLeft,
+                                           double keyRight) noexcept {
+    HostChunk in;
+    HostChunk out;
+    in.left[0] = left;
+    in.right[0] = right;
+    in.keyLeft[0] = keyLeft;
+    in.keyRight[0] = keyRight;
+    if (!routeFrames<true>(in, out, 1)) return;
+    *outLeft = out.left[0];
+    *outRight = out.right[0];
+}
+
+template <bool External, typename Sample>
+void StereoProcessor::routeBlock(const Sample* inLeft, const Sample* inRight,
+                                 const Sample* keyLeft, const Sample* keyRight, Sample* outLeft,
+                                 Sample* outRight, std::int32_t frames) noexcept {
+    HostChunk in;
+    HostChunk out;
+    for (std::int32_t start = 0; start < frames; start += HostChunk::size) {
+        const std::int32_t n =
+            frames - start < HostChunk::size ? frames - start : HostChunk::size;
+        for (std::int32_t i = 0; i < n; ++i) {
+            in.left[i] = hostSample(inLeft, start + i);
+            in.right[i] = hostSample(inRight, start + i);
+            if (External) {
+                in.keyLeft[i] = hostSample(keyLeft, start + i);
+                in.keyRight[i] = hostSample(keyRight, start + i);
             }
         }
-        if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
-        if (outRight) outRight[i] = static_cast<Sample>(yRight);
+        if (!routeFrames<External>(in, out, n)) {
+            // An invalid mode processes nothing: silence.
+            for (std::int32_t i = 0; i < n; ++i) out.left[i] = out.right[i] = 0.0;
+        }
+        for (std::int32_t i = 0; i < n; ++i) {
+            if (outLeft) outLeft[start + i] = static_cast<Sample>(out.left[i]);
+            if (outRight) outRight[start + i] = static_cast<Sample>(out.right[i]);
+        }
     }
 }
 
 template <typename Sample>
 void StereoProcessor::processBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
                                    Sample* outRight, std::int32_t frames) noexcept {
-    if (mode_ == stereo && stripPairing_ && !strips_[0].bypass) {
-        stereoPairedBlock(inLeft, inRight, outLeft, outRight, frames);
-        return;
-    }
-    for (std::int32_t i = 0; i < frames; ++i) {
-        const double left = hostSample(inLeft, i);
-        const double right = hostSample(inRight, i);
-        double yLeft = 0.0;
-        double yRight = 0.0;
-        processFrame(&yLeft, &yRight, left, right);
-        if (outLeft) outLeft[i] = static_cast<Sample>(yLeft);
-        if (outRight) outRight[i] = static_cast<Sample>(yRight);
-    }
+    routeBlock<false, Sample>(inLeft, inRight, nullptr, nullptr, outLeft, outRight, frames);
+}
+
+template <typename Sample>
+void StereoProcessor::processBlockExternal(const Sample* inLeft, const Sample* inRight,
+                                           const Sample* keyLeft, const Sample* keyRight,
+                                           Sample* outLeft, Sample* outRight,
+                                           std::int32_t frames) noexcept {
+    routeBlock<true, Sample>(inLeft, inRight, keyLeft, keyRight, outLeft, outRight, frames);
 }
 
 template void StereoProcessor::processBlock<float>(const float*, const float*, float*, float*,
                                                    std::int32_t) noexcept;
 template void StereoProcessor::processBlock<double>(const double*, const double*, double*,
                                                     double*, std::int32_t) noexcept;
+template void StereoProcessor::processBlockExternal<float>(const float*, const float*,
+                                                           const float*, const float*, float*,
+                                                           float*, std::int32_t) noexcept;
+template void StereoProcessor::processBlockExternal<double>(const double*, const double*,
+                                                            const double*, const double*,
+                                                            double*, double*,
+                                                            std::int32_t) noexcept;
 
 void StereoProcessor::reset() noexcept {
     releasePair();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <type_traits>
 
 #include "engine/ChannelStrip.h"
 #include "engine/EngineControl.h"
@@ -20,6 +21,23 @@ enum ChannelMode : int {
     midSide = 5,     ///< "M/S": M by A, S by B, levels linked by maximum
     stereo = 6,      ///< "Stereo": L by A, R by B, levels linked by average
 };
+
+/// The one place that turns the channel mode into code: calls
+/// route(std::integral_constant<int, mode>()) for a valid mode and returns
+/// true, or returns false for an invalid one.
+template <typename Route>
+inline bool routeMode(int mode, Route route) {
+    switch (mode) {
+        case monoLeft: route(std::integral_constant<int, monoLeft>()); return true;
+        case dualMono: route(std::integral_constant<int, dualMono>()); return true;
+        case rightKeyed: route(std::integral_constant<int, rightKeyed>()); return true;
+        case midOnly: route(std::integral_constant<int, midOnly>()); return true;
+        case sideOnly: route(std::integral_constant<int, sideOnly>()); return true;
+        case midSide: route(std::integral_constant<int, midSide>()); return true;
+        case stereo: route(std::integral_constant<int, stereo>()); return true;
+        default: return false;
+    }
+}
 
 /// A host sample as the engine takes it: widened to double, with a missing
 /// channel (null) and a non-finite sample (NaN or an infinity, as an
@@ -48,15 +66,19 @@ public:
     void processFrameExternal(double* outLeft, double* outRight, double left, double right,
                               double keyLeft, double keyRight) noexcept;
 
-    /// A block keyed by the main input, frame by frame as processFrame, with
-    /// the mode and settings looked at once per block ("Stereo" paired has a
-    /// loop of its own). Inputs are read by hostSample (null or non-finite:
-    /// silence), a null output is not written, and a frame the engine leaves
-    /// unwritten (invalid mode) comes out as silence. Built for float and
-    /// double.
+    /// A block keyed by the main input: per frame what processFrame does,
+    /// with the channel mode routed once per block. Inputs are read by
+    /// hostSample (null or non-finite: silence), a null output is not
+    /// written, and an invalid mode gives silence. Built for float and double.
     template <typename Sample>
     void processBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
                       Sample* outRight, std::int32_t frames) noexcept;
+    /// processBlock keyed by the side-chain inputs, per frame what
+    /// processFrameExternal does.
+    template <typename Sample>
+    void processBlockExternal(const Sample* inLeft, const Sample* inRight, const Sample* keyLeft,
+                              const Sample* keyRight, Sample* outLeft, Sample* outRight,
+                              std::int32_t frames) noexcept;
 
     /// Whether frames in which both strips are active and not bypassed run
     /// the strips side by side (detectPair, compressPair) in "Stereo",
@@ -117,21 +139,50 @@ private:
     void stereoFrame(double* outLeft, double* outRight, double left, double right, bool activeA,
                      bool activeB, bool externalAudio) noexcept;
 
-    /// The paired path of processFrame (external: processFrameExternal) for
-    /// "Stereo", "M/S" and "2 Mono": both gates, then both strips side by
-    /// side when both are active, else the strips one after the other.
-    /// Returns false (and does nothing) for the other modes.
-    bool pairedFrame(double* outLeft, double* outRight, double left, double right,
-                     double keyLeft, double keyRight, bool external) noexcept;
-    /// The "Stereo" paired path of processBlock: per frame what pairedFrame
-    /// does for "Stereo" with the main input as the key.
-    template <typename Sample>
-    void stereoPairedBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
-                           Sample* outRight, std::int32_t frames) noexcept;
+    /// Whether a frame in mode `mode` takes the paired path: in "Stereo",
+    /// "M/S" and "2 Mono", unbypassed, with pairing on. Settings change only
+    /// between blocks, so a block asks once.
+    bool pairs(int mode) const noexcept {
+        return stripPairing_ && !strips_[0].bypass &&
+               (mode == stereo || mode == midSide || mode == dualMono);
+    }
+    /// The paired path for "Stereo", "M/S" and "2 Mono" (and nothing for
+    /// the other modes): both gates, then both strips side by side when both
+    /// are active, else the strips one after the other.
+    template <int Mode, bool External>
+    void pairedFrame(double* outLeft, double* outRight, double left, double right,
+                     double keyLeft, double keyRight) noexcept;
+    /// The strips one after the other, keyed by the main input.
+    template <int Mode>
+    void mainFrame(double* outLeft, double* outRight, double left, double right) noexcept;
+    /// The strips one after the other, keyed by the side-chain inputs.
+    template <int Mode>
+    void externalFrame(double* outLeft, double* outRight, double left, double right,
+                       double keyLeft, double keyRight) noexcept;
+    /// A chunk of a host block in double precision: main left and right,
+    /// side-chain left and right (read only with the external key).
+    struct HostChunk {
+        static constexpr std::int32_t size = 64;
+        double left[size], right[size], keyLeft[size], keyRight[size];
+    };
+    /// The chunk's first `frames` frames in mode Mode (keyed by the
+    /// side-chain inputs when External), by the paired path when Paired
+    /// (pairs(Mode) holds), else the strips one after the other.
+    template <int Mode, bool External, bool Paired>
+    void runFrames(const HostChunk& in, HostChunk& out, std::int32_t frames) noexcept;
+    /// runFrames in the current mode; false (nothing done) for an invalid one.
+    template <bool External>
+    bool routeFrames(const HostChunk& in, HostChunk& out, std::int32_t frames) noexcept;
+    /// A host block in chunks: read by hostSample, routeFrames, written
+    /// (silence for an invalid mode).
+    template <bool External, typename Sample>
+    void routeBlock(const Sample* inLeft, const Sample* inRight, const Sample* keyLeft,
+                    const Sample* keyRight, Sample* outLeft, Sample* outRight,
+                    std::int32_t frames) noexcept;
     /// Both strips active: keys to row 0, detectPair, the audio to row 0 when
     /// it differs from the key, compressPair, downsamplePair.
-    /// The link and externalAudio are template arguments, so the "Stereo"
-    /// block loop gets its frame inline with no branches on them.
+    /// The link and externalAudio are template arguments, so the block
+    /// loops get their frame inline with no branches on them.
     template <LevelLink link, bool externalAudio>
     void runPair(double& outA, double& outB, double keyA, double keyB, double audioA,
                  double audioB) noexcept;
