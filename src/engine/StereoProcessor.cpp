@@ -395,6 +395,9 @@ TARVO_NOINLINE void StereoProcessor::externalFrame(double* outLeft, double* outR
 template <int Mode, bool External, bool Paired>
 TARVO_NOINLINE void StereoProcessor::runFrames(const HostChunk& in, HostChunk& out,
                                                std::int32_t frames) noexcept {
+    // The strips one after the other use their own state; nothing in the
+    // loop puts it into the lanes again.
+    if (!Paired) releasePair();
     for (std::int32_t i = 0; i < frames; ++i) {
         const double left = in.left[i];
         const double right = in.right[i];
@@ -403,12 +406,10 @@ TARVO_NOINLINE void StereoProcessor::runFrames(const HostChunk& in, HostChunk& o
         if (Paired) {
             pairedFrame<Mode, External>(&out.left[i], &out.right[i], left, right, keyLeft,
                                         keyRight);
+        } else if (External) {
+            externalFrame<Mode>(&out.left[i], &out.right[i], left, right, keyLeft, keyRight);
         } else {
-            releasePair();
-            if (External)
-                externalFrame<Mode>(&out.left[i], &out.right[i], left, right, keyLeft, keyRight);
-            else
-                mainFrame<Mode>(&out.left[i], &out.right[i], left, right);
+            mainFrame<Mode>(&out.left[i], &out.right[i], left, right);
         }
     }
 }
