@@ -102,6 +102,15 @@ void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left
         activeB ? b.finish(buffers_[1], externalAudio ? audioUpsamplerRight : b.upsampler) : right;
 }
 
+void StereoProcessor::idlePair() noexcept {
+    StripPairState& pair = livePair();
+    for (int k = 0; k < 2; ++k) {
+        strips_[k].limiterDetector.pushZero();
+        buffers_[k].clear();
+    }
+    pair.limiter.idle();
+}
+
 template <LevelLink link, bool externalAudio>
 inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, double keyB,
                                      double audioA, double audioB) noexcept {
@@ -109,15 +118,12 @@ inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, do
     ChannelStrip& b = strips_[1];
     FrameBuffer& bufferA = buffers_[0];
     FrameBuffer& bufferB = buffers_[1];
-    if (!pairLive_) {
-        pair_.get().load(a, b);
-        pairLive_ = true;
-    }
+    StripPairState& pair = livePair();
     a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
     b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
     const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
     runPairFrame(
-        pair_.get(), a, b, bufferA, bufferB, link, linkLimiter,
+        pair, a, b, bufferA, bufferB, link, linkLimiter,
         [&] {
             if (externalAudio) {
                 audioUpsamplerLeft.process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
@@ -146,20 +152,20 @@ inline void StereoProcessor::pairedFrame(double* outLeft, double* outRight, doub
             const bool activeB = b.gate(kB, right);
             if (activeA && activeB) {
                 runPair<LevelLink::average, External>(*outLeft, *outRight, kA, kB, left, right);
-                return;
-            }
-            releasePair();
-            if (!activeA && !activeB) {
-                // Both asleep: what detect and stereoFrame do then, directly.
-                a.idle(bufferA);
-                b.idle(bufferB);
+            } else if (activeA || activeB) {
+                // One asleep: its level counts as zero in the average, no
+                // limiter link, and its input passes unchanged.
+                const double y = runPairAsleep(
+                    activeA ? 1 : 0, livePair(), a, b, bufferA, bufferB, LevelLink::average, kA,
+                    kB, External ? &audioUpsamplerLeft : nullptr,
+                    External ? &audioUpsamplerRight : nullptr, left, right);
+                *outLeft = activeA ? y : left;
+                *outRight = activeB ? y : right;
+            } else {
+                idlePair();
                 *outLeft = left;
                 *outRight = right;
-                return;
             }
-            a.detectAfterGate(activeA, kA, bufferA);
-            b.detectAfterGate(activeB, kB, bufferB);
-            stereoFrame(outLeft, outRight, left, right, activeA, activeB, External);
             return;
         }
         case midSide: {

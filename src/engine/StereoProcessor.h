@@ -195,6 +195,17 @@ private:
         for (ChannelStrip& strip : strips_) change(strip);
     }
 
+    /// The lanes' state, loaded from the strips if they hold it.
+    StripPairState& livePair() noexcept {
+        if (!pairLive_) {
+            pair_.get().load(strips_[0], strips_[1]);
+            pairLive_ = true;
+        }
+        return pair_.get();
+    }
+    /// Both strips asleep in the lanes: what idle does to each.
+    void idlePair() noexcept;
+
     /// Writes the paired lanes' state back into the strips when the lanes
     /// hold it; everything that reads or changes the strips outside the
     /// paired frames calls this first. Const, since the strips' observable

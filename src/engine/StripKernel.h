@@ -13,9 +13,9 @@ namespace tarvo {
 // Lanes2, strip A in lane 0). Strips offers the value type, row access
 // (audio(i) for row 0, row(r) for rows 1 to 4), the recursive state
 // (keyFirst, keySecond, levelDetector, gainSmoother, limiter, scoopWet,
-// scoopDry), the settings (settings(): strip A's), and the per-strip parts
-// that do not fit in lanes (staticGain, limiterKey, pushMagnitude,
-// pushZero).
+// scoopDry), the settings (settings(): strip A's), the levels' link
+// (linkLevels), and the per-strip parts that do not fit in lanes
+// (staticGain, limiterKey, pushMagnitude, pushZero).
 
 /// How the two strips' levels are joined after detection.
 enum class LevelLink {
@@ -56,7 +56,7 @@ void detectRows(Strips& s, LevelLink link) noexcept {
     for (std::uint32_t i = 0; i < n; ++i) {
         V key = first.process(s.audio(i));
         if (HighPass) key = second.process(key);
-        level[i] = linkLanes(detector.processRectified(key) * gain, link);
+        level[i] = s.linkLevels(detector.processRectified(key) * gain, link);
     }
 }
 
@@ -242,6 +242,7 @@ struct OneStrip {
     LimiterSections<double>& limiter() noexcept { return strip.limiterDetector.sections(); }
     ScoopChain<double>& scoopWet() noexcept { return strip.scoopWet; }
     ScoopChain<double>& scoopDry() noexcept { return strip.scoopDry; }
+    double linkLevels(double level, LevelLink) const noexcept { return level; }
     double staticGain(double l, bool unity, bool) const noexcept {
         return tarvo::staticGain(strip.gainComputer, unity, l);
     }

@@ -29,4 +29,49 @@ void StripPairState::store(ChannelStrip& a, ChannelStrip& b) const noexcept {
     unzipLanes<DecimatorSections>(decimator, a.downsampler.decimator, b.downsampler.decimator);
 }
 
+namespace {
+
+template <int Asleep>
+double runAsleep(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBuffer& bufferA,
+                 FrameBuffer& bufferB, LevelLink link, double keyA, double keyB,
+                 Upsampler* audioUpsamplerA, Upsampler* audioUpsamplerB, double audioA,
+                 double audioB) noexcept {
+    ChannelStrip& asleep = Asleep == 0 ? a : b;
+    const StripPairState before = pair;
+    asleep.limiterDetector.pushZero();
+    (Asleep == 0 ? bufferA : bufferB).clear();
+    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
+    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
+    double outA = 0.0;
+    double outB = 0.0;
+    runPairFrame<Asleep>(
+        pair, a, b, bufferA, bufferB, link, false,
+        [&] {
+            if (Asleep != 0 && audioUpsamplerA)
+                audioUpsamplerA->process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
+            if (Asleep != 1 && audioUpsamplerB)
+                audioUpsamplerB->process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
+        },
+        outA, outB);
+    // The asleep lane as it was, but for the limiter sections' idle step.
+    copyLane(pair, before, Asleep);
+    LimiterSections<Lanes2> idled = before.limiter;
+    idled.idle();
+    copyLane(pair.limiter, idled, Asleep);
+    return Asleep == 0 ? outB : outA;
+}
+
+}  // namespace
+
+double runPairAsleep(int asleep, StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
+                     FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link, double keyA,
+                     double keyB, Upsampler* audioUpsamplerA, Upsampler* audioUpsamplerB,
+                     double audioA, double audioB) noexcept {
+    if (asleep == 0)
+        return runAsleep<0>(pair, a, b, bufferA, bufferB, link, keyA, keyB, audioUpsamplerA,
+                            audioUpsamplerB, audioA, audioB);
+    return runAsleep<1>(pair, a, b, bufferA, bufferB, link, keyA, keyB, audioUpsamplerA,
+                        audioUpsamplerB, audioA, audioB);
+}
+
 }  // namespace tarvo

@@ -59,13 +59,18 @@ private:
     unsigned char bytes_[sizeof(StripPairState) + 15];
 };
 
-/// Two active, non-bypassed strips with equal settings (StereoProcessor's
-/// setters keep them equal) as the Strips of the kernel: the recursive state
-/// in `pair`, rows 1 to 4 in lanes here, row 0 in the strips' frame buffers
+/// Two non-bypassed strips with equal settings (StereoProcessor's setters
+/// keep them equal) as the Strips of the kernel: the recursive state in
+/// `pair`, rows 1 to 4 in lanes here, row 0 in the strips' frame buffers
 /// (where the upsamplers put it), the limiter windows, gain computers and
 /// resamplers in the strips, one per lane. Built on the stack for one frame,
 /// so that the compiler sees the rows apart from the state.
-struct TwoStrips {
+///
+/// Asleep (0 or 1) names a lane whose strip sleeps through the frame: its
+/// level is zero before the link, its limiter window takes nothing, and the
+/// caller restores its lane of the state afterwards; -1: both awake.
+template <int Asleep>
+struct TwoStripsOf {
     using Value = Lanes2;
     StripPairState& pair;
     ChannelStrip& a;
@@ -74,7 +79,7 @@ struct TwoStrips {
     FrameBuffer& bufferB;
     Lanes2 rows[5][8];  ///< row 0 unused; written before read, so left uninitialised
 
-    TwoStrips(StripPairState& state, ChannelStrip& stripA, ChannelStrip& stripB,
+    TwoStripsOf(StripPairState& state, ChannelStrip& stripA, ChannelStrip& stripB,
               FrameBuffer& frameA, FrameBuffer& frameB) noexcept
         : pair(state), a(stripA), b(stripB), bufferA(frameA), bufferB(frameB) {}
 
@@ -99,15 +104,22 @@ struct TwoStrips {
     Lanes2 limiterKey() const noexcept {
         return Lanes2(magnitude(a.newestKey()), magnitude(b.newestKey()));
     }
+    Lanes2 linkLevels(Lanes2 level, LevelLink link) const noexcept {
+        if (Asleep == 0) level = Lanes2(0.0, level.lane1());
+        if (Asleep == 1) level = Lanes2(level.lane0(), 0.0);
+        return linkLanes(level, link);
+    }
     Lanes2 pushMagnitude(Lanes2 m) noexcept {
-        return Lanes2(a.limiterDetector.pushMagnitude(m.lane0()),
-                      b.limiterDetector.pushMagnitude(m.lane1()));
+        return Lanes2(Asleep == 0 ? 0.0 : a.limiterDetector.pushMagnitude(m.lane0()),
+                      Asleep == 1 ? 0.0 : b.limiterDetector.pushMagnitude(m.lane1()));
     }
     void pushZero() noexcept {
-        a.limiterDetector.pushZero();
-        b.limiterDetector.pushZero();
+        if (Asleep != 0) a.limiterDetector.pushZero();
+        if (Asleep != 1) b.limiterDetector.pushZero();
     }
 };
+
+using TwoStrips = TwoStripsOf<-1>;
 
 /// One frame of both strips side by side, their keys already in rows 0:
 /// detect (levels joined by `link`), bringAudio() (puts the audio into rows
@@ -115,13 +127,15 @@ struct TwoStrips {
 /// linked with linkLimiter), then the way down for both strips: the
 /// decimators' sections in lanes, the dither and the HQ halfband stage per
 /// strip. With link != LevelLink::none the levels are equal in both lanes,
-/// so the static gain is computed once.
-template <typename BringAudio>
+/// so the static gain is computed once. With Asleep (0 or 1) that lane's
+/// strip sleeps: its resamplers and limiter window are left alone and its
+/// output is meaningless; the caller restores its lane of `pair`.
+template <int Asleep = -1, typename BringAudio>
 inline void runPairFrame(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
                          FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
                          bool linkLimiter, BringAudio bringAudio, double& outA,
                          double& outB) noexcept {
-    TwoStrips strips(pair, a, b, bufferA, bufferB);
+    TwoStripsOf<Asleep> strips(pair, a, b, bufferA, bufferB);
     detectRows(strips, link);
     bringAudio();
     // Two passes over the frame: the gain smoother's and limiters'
@@ -136,15 +150,29 @@ inline void runPairFrame(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
         strips.rows[FrameBuffer::processed],
         [&](const Lanes2* p) {
             const Lanes2 d = pair.decimator.decimate(da.factor, [p](int i) { return p[i]; });
-            return Lanes2(d.lane0() + nextNoise(da.noiseSeed, da.noiseLevel),
-                          d.lane1() + nextNoise(db.noiseSeed, db.noiseLevel));
+            return Lanes2(Asleep == 0 ? 0.0 : d.lane0() + nextNoise(da.noiseSeed, da.noiseLevel),
+                          Asleep == 1 ? 0.0 : d.lane1() + nextNoise(db.noiseSeed, db.noiseLevel));
         },
         [&](Lanes2 u0, Lanes2 u1) {
-            return Lanes2(a.downsampler.halfband.process(u0.lane0(), u1.lane0()),
-                          b.downsampler.halfband.process(u0.lane1(), u1.lane1()));
+            return Lanes2(
+                Asleep == 0 ? 0.0 : a.downsampler.halfband.process(u0.lane0(), u1.lane0()),
+                Asleep == 1 ? 0.0 : b.downsampler.halfband.process(u0.lane1(), u1.lane1()));
         });
     outA = y.lane0();
     outB = y.lane1();
 }
+
+/// One frame of the pair in which strip `asleep` (0: A, 1: B) sleeps: it
+/// does what an inactive strip does (its limiter window takes a zero, its
+/// sections take their idle step, its buffer is cleared) and its lane of
+/// `pair` is otherwise kept; the awake strip runs as in runPairFrame with
+/// its key (keyA or keyB) and, given its audio upsampler, its audio (audioA
+/// or audioB) through that. Returns the awake strip's output. Compiled
+/// apart from the frame of two awake strips, so that it takes nothing from
+/// that frame's inlining.
+double runPairAsleep(int asleep, StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
+                     FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link, double keyA,
+                     double keyB, Upsampler* audioUpsamplerA, Upsampler* audioUpsamplerB,
+                     double audioA, double audioB) noexcept;
 
 }  // namespace tarvo

@@ -165,6 +165,20 @@ S<Lanes2> zipLanes(const S<double>& a, const S<double>& b) noexcept {
     return lanes;
 }
 
+/// Lane `lane` (0 or 1) of every Lanes2 in `from` copied into `to`, the other
+/// lane of `to` kept: how a strip that sleeps through a paired frame keeps
+/// its state. S holds only Lanes2 (or structs of them).
+template <class S>
+void copyLane(S& to, const S& from, int lane) noexcept {
+    static_assert(std::is_trivially_copyable<S>::value, "plain state");
+    static_assert(sizeof(S) % sizeof(Lanes2) == 0, "only lanes");
+    unsigned char* t = reinterpret_cast<unsigned char*>(&to);
+    const unsigned char* f = reinterpret_cast<const unsigned char*>(&from);
+    for (std::size_t k = static_cast<std::size_t>(lane) * sizeof(double); k < sizeof(S);
+         k += sizeof(Lanes2))
+        std::memcpy(t + k, f + k, sizeof(double));
+}
+
 /// The inverse of zipLanes: lane 0 into `a`, lane 1 into `b`.
 template <template <typename> class S>
 void unzipLanes(const S<Lanes2>& lanes, S<double>& a, S<double>& b) noexcept {
