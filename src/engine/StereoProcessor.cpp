@@ -198,30 +198,24 @@ inline void StereoProcessor::pairedFrame(double* outLeft, double* outRight, doub
                 runPair<LevelLink::none, External>(*outLeft, *outRight, kA, kB, left, right);
                 return;
             }
-            releasePair();
-            a.detectAfterGate(activeA, kA, bufferA);
-            b.detectAfterGate(activeB, kB, bufferB);
-            if (!External) {
-                // Each strip on its own; an inactive one passes its input.
-                if (activeA) {
-                    a.compress(bufferA);
-                    *outLeft = a.finish(bufferA);
-                } else {
-                    *outLeft = left;
-                }
-                if (activeB) {
-                    b.compress(bufferB);
-                    *outRight = b.finish(bufferB);
-                } else {
-                    *outRight = right;
-                }
-                return;
-            }
             if (!activeA && !activeB) {
+                idlePair();
                 *outLeft = left;
                 *outRight = right;
                 return;
             }
+            if (!External) {
+                // Each strip on its own; the asleep one passes its input.
+                const double y = runPairAsleep(activeA ? 1 : 0, livePair(), a, b, bufferA,
+                                               bufferB, LevelLink::none, kA, kB, nullptr,
+                                               nullptr, left, right);
+                *outLeft = activeA ? y : left;
+                *outRight = activeB ? y : right;
+                return;
+            }
+            releasePair();
+            a.detectAfterGate(activeA, kA, bufferA);
+            b.detectAfterGate(activeB, kB, bufferB);
             // Both strips run, also the inactive one.
             audioUpsamplerLeft.process(a.inputGain * left, bufferA.rows[FrameBuffer::audio]);
             audioUpsamplerRight.process(b.inputGain * right, bufferB.rows[FrameBuffer::audio]);
