@@ -80,11 +80,12 @@ public:
                               const Sample* keyRight, Sample* outLeft, Sample* outRight,
                               std::int32_t frames) noexcept;
 
-    /// Whether frames in which both strips are active and not bypassed run
-    /// the strips side by side (detectPair, compressPair) in "Stereo",
-    /// "M/S" and "2 Mono", where the processor supports it (on by default).
-    /// Off, every frame runs the strips one after the other. The output is
-    /// the same to the bit either way; the switch lets tests compare them.
+    /// Whether unbypassed frames in "Stereo", "M/S" and "2 Mono" run the
+    /// strips side by side in lanes (on by default): with both strips
+    /// active, and in "Stereo" and "2 Mono" (main key) also with one or both
+    /// asleep, the asleep lane holding its state. Off, every frame runs the
+    /// strips one after the other. The output is the same to the bit either
+    /// way; the switch lets tests compare them.
     void setStripPairing(bool enabled) noexcept { stripPairing_ = enabled; }
     bool stripPairing() const noexcept { return stripPairing_; }
 
