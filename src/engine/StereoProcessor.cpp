@@ -182,10 +182,21 @@ inline void StereoProcessor::pairedFrame(double* outLeft, double* outRight, doub
                 *outRight = b.softClipper.shape(mid - side);
                 return;
             }
-            releasePair();
-            a.detectAfterGate(activeA, m, bufferA);
-            b.detectAfterGate(activeB, s, bufferB);
-            midSideFrame(outLeft, outRight, m, s, activeA, activeB, External);
+            double mid = m;
+            double side = s;
+            if (activeA || activeB) {
+                // Both strips run, also the asleep one (its cleared level
+                // loses the link).
+                runPairSleeperRuns(activeA ? 1 : 0, livePair(), a, b, bufferA, bufferB,
+                                   LevelLink::maximum, m, s,
+                                   External ? &audioUpsamplerLeft : nullptr,
+                                   External ? &audioUpsamplerRight : nullptr, m, s, mid, side);
+            } else {
+                idlePair();
+            }
+            // The output sums are clipped whatever the saturation setting.
+            *outLeft = a.softClipper.shape(mid + side);
+            *outRight = b.softClipper.shape(mid - side);
             return;
         }
         case dualMono: {
@@ -213,16 +224,10 @@ inline void StereoProcessor::pairedFrame(double* outLeft, double* outRight, doub
                 *outRight = activeB ? y : right;
                 return;
             }
-            releasePair();
-            a.detectAfterGate(activeA, kA, bufferA);
-            b.detectAfterGate(activeB, kB, bufferB);
-            // Both strips run, also the inactive one.
-            audioUpsamplerLeft.process(a.inputGain * left, bufferA.rows[FrameBuffer::audio]);
-            audioUpsamplerRight.process(b.inputGain * right, bufferB.rows[FrameBuffer::audio]);
-            a.compress(bufferA);
-            *outLeft = a.finish(bufferA, audioUpsamplerLeft);
-            b.compress(bufferB);
-            *outRight = b.finish(bufferB, audioUpsamplerRight);
+            // Both strips run, also the asleep one.
+            runPairSleeperRuns(activeA ? 1 : 0, livePair(), a, b, bufferA, bufferB,
+                               LevelLink::none, kA, kB, &audioUpsamplerLeft,
+                               &audioUpsamplerRight, left, right, *outLeft, *outRight);
             return;
         }
         default:

@@ -61,7 +61,49 @@ double runAsleep(StripPairState& pair, ChannelStrip& a, ChannelStrip& b, FrameBu
     return Asleep == 0 ? outB : outA;
 }
 
+template <int Asleep>
+void runSleeperRuns(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
+                    FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link, double keyA,
+                    double keyB, Upsampler* audioUpsamplerA, Upsampler* audioUpsamplerB,
+                    double audioA, double audioB, double& outA, double& outB) noexcept {
+    ChannelStrip& asleep = Asleep == 0 ? a : b;
+    const StripPairState before = pair;
+    // The asleep strip's idle step first, as its detect takes it.
+    asleep.limiterDetector.pushZero();
+    (Asleep == 0 ? bufferA : bufferB).clear();
+    LimiterSections<Lanes2> idled = pair.limiter;
+    idled.idle();
+    copyLane(pair.limiter, idled, Asleep);
+    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
+    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
+    runPairFrame<Asleep, true>(
+        pair, a, b, bufferA, bufferB, link, false,
+        [&] {
+            if (audioUpsamplerA)
+                audioUpsamplerA->process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
+            if (audioUpsamplerB)
+                audioUpsamplerB->process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
+        },
+        outA, outB);
+    // The asleep strip's detection as it was.
+    copyLane(pair.keyFirst, before.keyFirst, Asleep);
+    copyLane(pair.keySecond, before.keySecond, Asleep);
+    copyLane(pair.level, before.level, Asleep);
+}
+
 }  // namespace
+
+void runPairSleeperRuns(int asleep, StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
+                        FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link, double keyA,
+                        double keyB, Upsampler* audioUpsamplerA, Upsampler* audioUpsamplerB,
+                        double audioA, double audioB, double& outA, double& outB) noexcept {
+    if (asleep == 0)
+        runSleeperRuns<0>(pair, a, b, bufferA, bufferB, link, keyA, keyB, audioUpsamplerA,
+                          audioUpsamplerB, audioA, audioB, outA, outB);
+    else
+        runSleeperRuns<1>(pair, a, b, bufferA, bufferB, link, keyA, keyB, audioUpsamplerA,
+                          audioUpsamplerB, audioA, audioB, outA, outB);
+}
 
 double runPairAsleep(int asleep, StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
                      FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link, double keyA,

@@ -67,9 +67,11 @@ private:
 /// so that the compiler sees the rows apart from the state.
 ///
 /// Asleep (0 or 1) names a lane whose strip sleeps through the frame: its
-/// level is zero before the link, its limiter window takes nothing, and the
-/// caller restores its lane of the state afterwards; -1: both awake.
-template <int Asleep>
+/// level is zero before the link, and unless SleeperRuns (the modes in
+/// which an asleep strip still compresses its cleared buffer) its limiter
+/// window takes nothing and its output is not made; the caller restores its
+/// lane of the state afterwards. -1: both awake.
+template <int Asleep, bool SleeperRuns = false>
 struct TwoStripsOf {
     using Value = Lanes2;
     StripPairState& pair;
@@ -109,13 +111,15 @@ struct TwoStripsOf {
         if (Asleep == 1) level = Lanes2(level.lane0(), 0.0);
         return linkLanes(level, link);
     }
+    static constexpr bool runsA = SleeperRuns || Asleep != 0;
+    static constexpr bool runsB = SleeperRuns || Asleep != 1;
     Lanes2 pushMagnitude(Lanes2 m) noexcept {
-        return Lanes2(Asleep == 0 ? 0.0 : a.limiterDetector.pushMagnitude(m.lane0()),
-                      Asleep == 1 ? 0.0 : b.limiterDetector.pushMagnitude(m.lane1()));
+        return Lanes2(runsA ? a.limiterDetector.pushMagnitude(m.lane0()) : 0.0,
+                      runsB ? b.limiterDetector.pushMagnitude(m.lane1()) : 0.0);
     }
     void pushZero() noexcept {
-        if (Asleep != 0) a.limiterDetector.pushZero();
-        if (Asleep != 1) b.limiterDetector.pushZero();
+        if (runsA) a.limiterDetector.pushZero();
+        if (runsB) b.limiterDetector.pushZero();
     }
 };
 
@@ -128,14 +132,16 @@ using TwoStrips = TwoStripsOf<-1>;
 /// decimators' sections in lanes, the dither and the HQ halfband stage per
 /// strip. With link != LevelLink::none the levels are equal in both lanes,
 /// so the static gain is computed once. With Asleep (0 or 1) that lane's
-/// strip sleeps: its resamplers and limiter window are left alone and its
-/// output is meaningless; the caller restores its lane of `pair`.
-template <int Asleep = -1, typename BringAudio>
+/// strip sleeps: its key upsampler is left alone, and unless SleeperRuns
+/// also its limiter window and way down (its output is then meaningless);
+/// the caller restores its lane of `pair`.
+template <int Asleep = -1, bool SleeperRuns = false, typename BringAudio>
 inline void runPairFrame(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
                          FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
                          bool linkLimiter, BringAudio bringAudio, double& outA,
                          double& outB) noexcept {
-    TwoStripsOf<Asleep> strips(pair, a, b, bufferA, bufferB);
+    using Strips = TwoStripsOf<Asleep, SleeperRuns>;
+    Strips strips(pair, a, b, bufferA, bufferB);
     detectRows(strips, link);
     bringAudio();
     // Two passes over the frame: the gain smoother's and limiters'
@@ -150,13 +156,13 @@ inline void runPairFrame(StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
         strips.rows[FrameBuffer::processed],
         [&](const Lanes2* p) {
             const Lanes2 d = pair.decimator.decimate(da.factor, [p](int i) { return p[i]; });
-            return Lanes2(Asleep == 0 ? 0.0 : d.lane0() + nextNoise(da.noiseSeed, da.noiseLevel),
-                          Asleep == 1 ? 0.0 : d.lane1() + nextNoise(db.noiseSeed, db.noiseLevel));
+            return Lanes2(Strips::runsA ? d.lane0() + nextNoise(da.noiseSeed, da.noiseLevel) : 0.0,
+                          Strips::runsB ? d.lane1() + nextNoise(db.noiseSeed, db.noiseLevel) : 0.0);
         },
         [&](Lanes2 u0, Lanes2 u1) {
             return Lanes2(
-                Asleep == 0 ? 0.0 : a.downsampler.halfband.process(u0.lane0(), u1.lane0()),
-                Asleep == 1 ? 0.0 : b.downsampler.halfband.process(u0.lane1(), u1.lane1()));
+                Strips::runsA ? a.downsampler.halfband.process(u0.lane0(), u1.lane0()) : 0.0,
+                Strips::runsB ? b.downsampler.halfband.process(u0.lane1(), u1.lane1()) : 0.0);
         });
     outA = y.lane0();
     outB = y.lane1();
@@ -174,5 +180,17 @@ double runPairAsleep(int asleep, StripPairState& pair, ChannelStrip& a, ChannelS
                      FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link, double keyA,
                      double keyB, Upsampler* audioUpsamplerA, Upsampler* audioUpsamplerB,
                      double audioA, double audioB) noexcept;
+
+/// One frame of the pair in which strip `asleep` (0: A, 1: B) did not hear
+/// its key but still runs, as in "M/S" and in "2 Mono" with the external
+/// key: its limiter takes its idle step and its buffer is cleared, its key
+/// filter and level detector hold their state and its level is zero before
+/// the link; then both strips compress and finish, with their audio through
+/// the audio upsamplers when given (else the cleared row 0 for the asleep
+/// strip). Both outputs are made.
+void runPairSleeperRuns(int asleep, StripPairState& pair, ChannelStrip& a, ChannelStrip& b,
+                        FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link, double keyA,
+                        double keyB, Upsampler* audioUpsamplerA, Upsampler* audioUpsamplerB,
+                        double audioA, double audioB, double& outA, double& outB) noexcept;
 
 }  // namespace tarvo
