@@ -6,8 +6,9 @@
 
 namespace tarvo {
 
-/// Runs one host block through the engine in double precision. inputs holds main left, main right, side-chain left and
-/// side-chain right; outputs left and right. The side-chain pair is read only
+/// Runs one host block through the engine in double precision. inputs holds
+/// main left, main right, side-chain left and side-chain right; outputs left
+/// and right. The side-chain pair is read only
 /// with an external key. Every frame reads all its inputs before it writes,
 /// so in-place buffers give the same result as separate ones.
 ///
