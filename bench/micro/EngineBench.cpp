@@ -90,25 +90,6 @@ void configure(StereoProcessor& engine, int factor, bool hq) {
     engine.reset();
 }
 
-/// One strip's detect, compress and finish on one host sample (arguments:
-/// factor, hq).
-void BM_StripFrame(benchmark::State& state) {
-    auto engine = std::make_unique<StereoProcessor>();
-    configure(*engine, static_cast<int>(state.range(0)), state.range(1) != 0);
-    ChannelStrip& strip = engine->stripA();
-    FrameBuffer buffer;
-    buffer.clear();
-    std::uint32_t i = 0;
-    for (auto _ : state) {
-        strip.detect(kInput[i++], buffer);
-        strip.compress(buffer);
-        benchmark::DoNotOptimize(strip.finish(buffer));
-    }
-}
-BENCHMARK(BM_StripFrame)
-    ->Args({1, 0})->Args({2, 0})->Args({4, 0})->Args({8, 0})
-    ->Args({2, 1})->Args({4, 1})->Args({8, 1});
-
 /// One stereo frame in mode "Stereo" (arguments: factor, hq).
 void BM_StereoFrame(benchmark::State& state) {
     auto engine = std::make_unique<StereoProcessor>();

@@ -27,10 +27,10 @@ void processBlock(StereoProcessor& engine, bool sideChainExternal, Sample* const
     Sample* outRight = outputs[1];
 
     if (sideChainExternal)
-        engine.processBlockExternal<Sample>(inLeft, inRight, inputs[2], inputs[3], outLeft,
+        engine.processKeyedBySideChain<Sample>(inLeft, inRight, inputs[2], inputs[3], outLeft,
                                             outRight, frames);
     else
-        engine.processBlock<Sample>(inLeft, inRight, outLeft, outRight, frames);
+        engine.processKeyedByMain<Sample>(inLeft, inRight, outLeft, outRight, frames);
 }
 
 }  // namespace tarvo

@@ -25,13 +25,18 @@ struct FrameBuffer {
     }
 };
 
-/// One compressor channel. A frame runs detect (key in, levels out), then
-/// compress (static gain, gain smoothing, limiter detector, and for the
-/// limiter "Post" and "Off" positions the scoop and the mix), then finish
-/// (limiter gain, saturation, for "Pre" the scoop and the mix, and the way
-/// back to the host rate). Everything between the resamplers runs at the
-/// oversampled rate, one sub-sample at a time, in the row loops of
-/// StripKernel.h, which the paired strips share.
+/// One compressor channel's settings and the parts of it that run per
+/// strip: resamplers, gain computer, limiter window, silence gate. A frame
+/// runs detect (key in, levels out), then compress (static gain, gain
+/// smoothing, limiter detector, and for the limiter "Post" and "Off"
+/// positions the scoop and the mix), then finish (limiter gain, saturation,
+/// for "Pre" the scoop and the mix, and the way back to the host rate).
+/// Everything between the resamplers runs at the oversampled rate, one
+/// sub-sample at a time, in the row loops of StripKernel.h, with both
+/// strips' recursive state in lanes (StripLanes in StripLanes.h). The
+/// key filter, envelope followers, limiter sections, scoops and decimator
+/// sections held here are designs: the lanes take their coefficients, and
+/// their own histories are never run.
 ///
 /// Stage order per sub-sample:
 ///   "Pre":  compression -> limiter gain -> saturation -> scoop -> mix
@@ -54,31 +59,8 @@ struct ChannelStrip {
     }
     /// One gate step: `heard` is false for a silent frame.
     inline bool gateHearing(bool heard) noexcept;
-    /// What an inactive strip does in a frame: its limiter detector idles
-    /// one step and the buffer is cleared.
-    inline void idle(FrameBuffer& buffer) noexcept;
-    /// Silence gate, then the key to the oversampled rate (row 0) and, unless
-    /// bypassed, through the key filter and level detector (row 1).
-    /// Returns whether the strip is active; an inactive strip clears the
-    /// whole buffer and only idles its limiter detector.
-    bool detect(double x, FrameBuffer& buffer) noexcept;
-    /// detect after gate(x) has been asked and answered `open`.
-    bool detectAfterGate(bool open, double x, FrameBuffer& buffer) noexcept;
-    /// Rows 2, 3 and 4 from rows 0 (audio) and 1 (levels).
-    void compress(FrameBuffer& buffer) noexcept;
-    /// Limiter gain, saturation and the "Pre" mix on row 2, then one output
-    /// sample at the host rate. Bypassed: the audio delayed by the path's
-    /// latency (delayedAudio of the upsampler that took it into row 0, this
-    /// strip's own unless given), while the downsampler takes row 0 so that
-    /// leaving bypass continues without replaying old audio.
-    double finish(FrameBuffer& buffer) noexcept { return finish(buffer, upsampler); }
-    double finish(FrameBuffer& buffer, const Upsampler& audioSource) noexcept;
-    /// detect, compress and finish on one signal that is key and audio;
-    /// an inactive strip returns x unchanged (no gain, no delay).
-    double processMono(double x) noexcept;
-
-    /// Clears every signal history; settings, the gain computer and the
-    /// silence gate's state are kept.
+    /// Clears the resamplers' histories; settings, designs, the limiter
+    /// window and the silence gate's state are kept.
     void reset() noexcept;
 
     /// Resamplers at a new factor (1, 2, 4, 8) and HQ choice; histories kept.
@@ -142,11 +124,6 @@ inline bool ChannelStrip::gateHearing(bool heard) noexcept {
         silenceCounter = 0;
     }
     return active;
-}
-
-inline void ChannelStrip::idle(FrameBuffer& buffer) noexcept {
-    limiterDetector.feedZero();
-    buffer.clear();
 }
 
 }  // namespace tarvo

@@ -76,6 +76,17 @@ struct EnvelopeOf {
         for (int k = 0; k < 8; ++k) softCurve[k] = design.softCurve[k];
     }
 
+    /// Takes another follower's coefficients (both filters', attack,
+    /// release, soft attack); envelope and histories carry on.
+    void setCoefficients(const EnvelopeOf& design) noexcept {
+        inputFilter.setCoefficients(design.inputFilter);
+        attackCoefficient = design.attackCoefficient;
+        releaseCoefficient = design.releaseCoefficient;
+        outputFilter.setCoefficients(design.outputFilter);
+        softWidth = design.softWidth;
+        for (int k = 0; k < 8; ++k) softCurve[k] = design.softCurve[k];
+    }
+
     /// Input-filter history to 0; envelope and output-filter history
     /// (x1, x2, y1, y2) to the follower's resting value: 0 for the level
     /// detector, 1.0 for the gain smoother, whose input rests at 2 - g = 1.

@@ -81,12 +81,7 @@ double PeakLimiterDetector::windowMax() const noexcept {
     return m;
 }
 
-void PeakLimiterDetector::reset() noexcept {
-    sections_.peakFilter.reset();
-    sections_.releaseFilter.reset();
-    sections_.averageFilter.reset();
-    sections_.hold = 0.0;
-}
+void PeakLimiterDetector::reset() noexcept { sections_.reset(); }
 
 void PeakLimiterDetector::resizeWindow(std::uint32_t n) noexcept {
     n = std::clamp(n, kInitialWindowLength, maximumWindowLength());

@@ -40,6 +40,21 @@ struct LimiterSections {
         releaseFilter.process(0.0);
         averageFilter.process(0.0);
     }
+
+    /// Clears the three histories and hold.
+    void reset() noexcept {
+        peakFilter.reset();
+        releaseFilter.reset();
+        averageFilter.reset();
+        hold = 0.0;
+    }
+
+    /// Takes the three sections' coefficients; histories and hold carry on.
+    void setCoefficients(const LimiterSections& design) noexcept {
+        peakFilter.setCoefficients(design.peakFilter);
+        releaseFilter.setCoefficients(design.releaseFilter);
+        averageFilter.setCoefficients(design.averageFilter);
+    }
 };
 
 /// A limiter gain: ceiling / level where the level exceeds the ceiling, else
@@ -171,10 +186,11 @@ public:
     /// The held, released peak.
     double hold() const { return sections_.hold; }
 
-    /// The smoothing sections and the hold, for a caller that runs the
-    /// filter part of process itself (two detectors side by side) after
-    /// pushMagnitude.
+    /// The smoothing sections and the hold: the design the engine's lanes
+    /// take (the engine runs both strips' sections side by side after
+    /// pushMagnitude).
     LimiterSections<double>& sections() noexcept { return sections_; }
+    const LimiterSections<double>& sections() const noexcept { return sections_; }
 
 private:
     struct AlignedDelete {

@@ -2,437 +2,341 @@
 
 #include "filters/PolyInterpolator.h"
 
-/// Keeps a function out of its callers: each mode's block loop is a
-/// function of its own, and so are the strips run one after the other, so
-/// that the compiler's inlining budget goes to the paired frame in the loop.
-#if defined(__GNUC__)
-#define TARVO_NOINLINE __attribute__((noinline))
-#elif defined(_MSC_VER)
-#define TARVO_NOINLINE __declspec(noinline)
-#else
-#define TARVO_NOINLINE
-#endif
-
 namespace tarvo {
 
 namespace {
 /// The extra audio upsamplers always add the interpolator's default noise.
 const double kAudioUpsamplerNoise = interpolatorNoiseLevel(20);
+
+constexpr bool twoStrips(int mode) { return mode == stereo || mode == midSide || mode == dualMono; }
 }  // namespace
 
-StereoProcessor::StereoProcessor() {
+template <class L>
+StereoProcessorOf<L>::StereoProcessorOf() : lanes_(strips_[0], strips_[1]) {
     for (FrameBuffer& buffer : buffers_) buffer.clear();
 }
 
-double StereoProcessor::delayThroughB(double value) noexcept {
-    ChannelStrip& b = strips_[1];
-    double* row = buffers_[1].rows[FrameBuffer::audio];
-    b.upsampler.process(value, row);
-    const double resampled = b.downsampler.process(row);
-    // Bypassed, the exact delay of the path, as the other half gets it.
-    return b.bypass ? b.delayedAudio(b.upsampler) : resampled;
-}
-
-void StereoProcessor::linkRows(int row, LevelLink link) noexcept {
-    double* a = buffers_[0].rows[row];
-    double* b = buffers_[1].rows[row];
-    const std::uint32_t n = strips_[0].subSampleCount;
-    for (std::uint32_t i = 0; i < n; ++i) linkLanes(Lanes2(a[i], b[i]), link).store(a + i, b + i);
-}
-
-void StereoProcessor::linkLimiterGains() noexcept {
-    double* a3 = buffers_[0].rows[FrameBuffer::averageLimitGain];
-    double* b3 = buffers_[1].rows[FrameBuffer::averageLimitGain];
-    double* a4 = buffers_[0].rows[FrameBuffer::peakLimitGain];
-    double* b4 = buffers_[1].rows[FrameBuffer::peakLimitGain];
-    const std::uint32_t n = strips_[0].subSampleCount;
-    for (std::uint32_t i = 0; i < n; ++i) {
-        Lanes2 average(a3[i], b3[i]);
-        Lanes2 peak(a4[i], b4[i]);
-        linkLimiterLanes(average, peak);
-        average.store(a3 + i, b3 + i);
-        peak.store(a4 + i, b4 + i);
-    }
-}
-
-void StereoProcessor::midSideFrame(double* outLeft, double* outRight, double mid, double side,
-                                   bool activeA, bool activeB, bool externalAudio) noexcept {
+template <class L>
+template <LevelLink link, bool externalAudio>
+inline L StereoProcessorOf<L>::runBoth(double keyA, double keyB, double audioA,
+                                       double audioB) noexcept {
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
-    if (activeA || activeB) {
-        // Both strips run, also an inactive one (its cleared levels lose the link).
-        linkRows(FrameBuffer::level, LevelLink::maximum);
+    a.upsampler.process(a.inputGain * keyA, audioRow(0));
+    b.upsampler.process(b.inputGain * keyB, audioRow(1));
+    const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
+    return runLanesFrame(lanes(), a, b, buffers_[0], buffers_[1], link, linkLimiter, [&] {
         if (externalAudio) {
-            audioUpsamplerLeft.process(a.inputGain * mid, buffers_[0].rows[FrameBuffer::audio]);
-            audioUpsamplerRight.process(b.inputGain * side, buffers_[1].rows[FrameBuffer::audio]);
+            audioUpsamplerLeft.process(a.inputGain * audioA, audioRow(0));
+            audioUpsamplerRight.process(b.inputGain * audioB, audioRow(1));
         }
-        a.compress(buffers_[0]);
-        mid = a.finish(buffers_[0], externalAudio ? audioUpsamplerLeft : a.upsampler);
-        b.compress(buffers_[1]);
-        side = b.finish(buffers_[1], externalAudio ? audioUpsamplerRight : b.upsampler);
-    }
-    // The output sums are clipped whatever the saturation setting.
-    *outLeft = a.softClipper.shape(mid + side);
-    *outRight = b.softClipper.shape(mid - side);
+    });
 }
 
-void StereoProcessor::stereoFrame(double* outLeft, double* outRight, double left, double right,
-                                  bool activeA, bool activeB, bool externalAudio) noexcept {
-    ChannelStrip& a = strips_[0];
-    ChannelStrip& b = strips_[1];
-    if (!activeA && !activeB) {
-        *outLeft = left;
-        *outRight = right;
-        return;
-    }
-    linkRows(FrameBuffer::level, LevelLink::average);
-    if (externalAudio) {
-        if (activeA) audioUpsamplerLeft.process(a.inputGain * left, buffers_[0].rows[FrameBuffer::audio]);
-        if (activeB) audioUpsamplerRight.process(b.inputGain * right, buffers_[1].rows[FrameBuffer::audio]);
-    }
-    if (activeA) a.compress(buffers_[0]);
-    if (activeB) b.compress(buffers_[1]);
-    if (activeA) {
-        if (activeB && (a.limiterPre || a.limiterPost)) linkLimiterGains();
-        *outLeft = a.finish(buffers_[0], externalAudio ? audioUpsamplerLeft : a.upsampler);
-    } else {
-        *outLeft = left;
-    }
-    *outRight =
-        activeB ? b.finish(buffers_[1], externalAudio ? audioUpsamplerRight : b.upsampler) : right;
+template <class L>
+double StereoProcessorOf<L>::runOneAsleep(int asleep, LevelLink link, bool externalAudio,
+                                          double keyA, double keyB, double audioA,
+                                          double audioB) noexcept {
+    Upsampler* upA = externalAudio ? &audioUpsamplerLeft : nullptr;
+    Upsampler* upB = externalAudio ? &audioUpsamplerRight : nullptr;
+    if (asleep == 0)
+        return runLanesAsleep<0>(lanes(), strips_[0], strips_[1], buffers_[0], buffers_[1], link,
+                                 keyA, keyB, upA, upB, audioA, audioB);
+    return runLanesAsleep<1>(lanes(), strips_[0], strips_[1], buffers_[0], buffers_[1], link,
+                             keyA, keyB, upA, upB, audioA, audioB);
 }
 
-void StereoProcessor::idlePair() noexcept {
-    StripPairState& pair = livePair();
+template <class L>
+L StereoProcessorOf<L>::runSleeperRuns(int asleep, LevelLink link, bool externalAudio,
+                                       double keyA, double keyB, double audioA,
+                                       double audioB) noexcept {
+    Upsampler* upA = externalAudio ? &audioUpsamplerLeft : nullptr;
+    Upsampler* upB = externalAudio ? &audioUpsamplerRight : nullptr;
+    if (asleep == 0)
+        return runLanesSleeperRuns<0>(lanes(), strips_[0], strips_[1], buffers_[0], buffers_[1],
+                                      link, keyA, keyB, upA, upB, audioA, audioB);
+    return runLanesSleeperRuns<1>(lanes(), strips_[0], strips_[1], buffers_[0], buffers_[1],
+                                  link, keyA, keyB, upA, upB, audioA, audioB);
+}
+
+template <class L>
+void StereoProcessorOf<L>::idleBoth() noexcept {
     for (int k = 0; k < 2; ++k) {
         strips_[k].limiterDetector.pushZero();
         buffers_[k].clear();
     }
-    pair.limiter.idle();
+    lanes().limiter.idle();
 }
 
-template <LevelLink link, bool externalAudio>
-inline void StereoProcessor::runPair(double& outA, double& outB, double keyA, double keyB,
-                                     double audioA, double audioB) noexcept {
+template <class L>
+void StereoProcessorOf<L>::idleLimiterLane(int k) noexcept {
+    strips_[k].limiterDetector.pushZero();
+    LimiterSections<L> idled = lanes().limiter;
+    idled.idle();
+    copyLane(lanes().limiter, idled, k);
+}
+
+template <class L>
+L StereoProcessorOf<L>::downsampleRows0(bool downA, bool downB) noexcept {
+    if (!downA && !downB) return 0.0;
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
-    FrameBuffer& bufferA = buffers_[0];
-    FrameBuffer& bufferB = buffers_[1];
-    StripPairState& pair = livePair();
-    a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
-    b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
-    const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
-    runPairFrame(
-        pair, a, b, bufferA, bufferB, link, linkLimiter,
-        [&] {
-            if (externalAudio) {
-                audioUpsamplerLeft.process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
-                audioUpsamplerRight.process(b.inputGain * audioB,
-                                            bufferB.rows[FrameBuffer::audio]);
-            }
-        },
-        outA, outB);
+    const double* rowA = audioRow(0);
+    const double* rowB = audioRow(1);
+    L rows[8];
+    for (std::uint32_t i = 0; i < a.subSampleCount; ++i) rows[i] = L(rowA[i], rowB[i]);
+    if (downA && downB) return downsampleLanes<true, true>(lanes(), a, b, rows);
+    const DecimatorSections<L> before = lanes().decimator;
+    const L y = downA ? downsampleLanes<true, false>(lanes(), a, b, rows)
+                      : downsampleLanes<false, true>(lanes(), a, b, rows);
+    copyLane(lanes().decimator, before, downA ? 1 : 0);
+    return y;
 }
 
+template <class L>
 template <int Mode, bool External>
-inline void StereoProcessor::pairedFrame(double* outLeft, double* outRight, double left,
-                                         double right, double keyLeft,
-                                         double keyRight) noexcept {
+inline void StereoProcessorOf<L>::pairFrame(double* outLeft, double* outRight, double left,
+                                            double right, double keyLeft,
+                                            double keyRight) noexcept {
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
-    FrameBuffer& bufferA = buffers_[0];
-    FrameBuffer& bufferB = buffers_[1];
-
-    switch (Mode) {
-        case stereo: {
-            const double kA = External ? keyLeft : left;
-            const double kB = External ? keyRight : right;
-            // With the main input as the key, gate(k, k) is gate(k).
-            const bool activeA = a.gate(kA, left);
-            const bool activeB = b.gate(kB, right);
-            if (activeA && activeB) {
-                runPair<LevelLink::average, External>(*outLeft, *outRight, kA, kB, left, right);
-            } else if (activeA || activeB) {
-                // One asleep: its level counts as zero in the average, no
-                // limiter link, and its input passes unchanged.
-                const double y = runPairAsleep(
-                    activeA ? 1 : 0, livePair(), a, b, bufferA, bufferB, LevelLink::average, kA,
-                    kB, External ? &audioUpsamplerLeft : nullptr,
-                    External ? &audioUpsamplerRight : nullptr, left, right);
-                *outLeft = activeA ? y : left;
-                *outRight = activeB ? y : right;
-            } else {
-                idlePair();
-                *outLeft = left;
-                *outRight = right;
-            }
-            return;
-        }
-        case midSide: {
-            // Keyed by the main signal also with an External key.
-            const double m = (left + right) * 0.5;
-            const double s = (left - right) * 0.5;
-            const bool activeA = a.gate(m);
-            const bool activeB = b.gate(s);
-            if (activeA && activeB) {
-                double mid = 0.0;
-                double side = 0.0;
-                runPair<LevelLink::maximum, External>(mid, side, m, s, m, s);
-                *outLeft = a.softClipper.shape(mid + side);
-                *outRight = b.softClipper.shape(mid - side);
-                return;
-            }
-            double mid = m;
-            double side = s;
-            if (activeA || activeB) {
-                // Both strips run, also the asleep one (its cleared level
-                // loses the link).
-                runPairSleeperRuns(activeA ? 1 : 0, livePair(), a, b, bufferA, bufferB,
-                                   LevelLink::maximum, m, s,
-                                   External ? &audioUpsamplerLeft : nullptr,
-                                   External ? &audioUpsamplerRight : nullptr, m, s, mid, side);
-            } else {
-                idlePair();
-            }
-            // The output sums are clipped whatever the saturation setting.
-            *outLeft = a.softClipper.shape(mid + side);
-            *outRight = b.softClipper.shape(mid - side);
-            return;
-        }
-        case dualMono: {
-            const double kA = External ? keyLeft : left;
-            const double kB = External ? keyRight : right;
-            // With the main input as the key, gate(k, k) is gate(k).
-            const bool activeA = a.gate(kA, left);
-            const bool activeB = b.gate(kB, right);
-            if (activeA && activeB) {
-                runPair<LevelLink::none, External>(*outLeft, *outRight, kA, kB, left, right);
-                return;
-            }
-            if (!activeA && !activeB) {
-                idlePair();
-                *outLeft = left;
-                *outRight = right;
-                return;
-            }
-            if (!External) {
-                // Each strip on its own; the asleep one passes its input.
-                const double y = runPairAsleep(activeA ? 1 : 0, livePair(), a, b, bufferA,
-                                               bufferB, LevelLink::none, kA, kB, nullptr,
-                                               nullptr, left, right);
-                *outLeft = activeA ? y : left;
-                *outRight = activeB ? y : right;
-                return;
-            }
-            // Both strips run, also the asleep one.
-            runPairSleeperRuns(activeA ? 1 : 0, livePair(), a, b, bufferA, bufferB,
-                               LevelLink::none, kA, kB, &audioUpsamplerLeft,
-                               &audioUpsamplerRight, left, right, *outLeft, *outRight);
-            return;
-        }
-        default:
-            return;
-    }
-}
-
-template <int Mode>
-TARVO_NOINLINE void StereoProcessor::mainFrame(double* outLeft, double* outRight, double left,
-                                       double right) noexcept {
-    ChannelStrip& a = strips_[0];
-    ChannelStrip& b = strips_[1];
-    FrameBuffer& bufferA = buffers_[0];
-    FrameBuffer& bufferB = buffers_[1];
-
-    switch (Mode) {
-        case monoLeft: {
-            const double y = a.processMono(left);
-            *outLeft = y;
-            *outRight = y;
-            return;
-        }
-        case dualMono:
-            *outLeft = a.processMono(left);
-            *outRight = b.processMono(right);
-            return;
-        case rightKeyed: {
-            double y = left;
-            if (a.detectAfterGate(a.gate(right, left), right, bufferA)) {
-                // The audio replaces the key samples in A's row 0; row 1 keeps R's levels.
-                b.upsampler.process(a.inputGain * left, bufferA.rows[FrameBuffer::audio]);
-                a.compress(bufferA);
-                y = a.finish(bufferA, b.upsampler);
-            }
-            *outLeft = y;
-            *outRight = y;
-            return;
-        }
-        case midOnly: {
-            const double mid = (left + right) * 0.5;
-            const double side = (left - right) * 0.5;
-            const double m = a.processMono(mid);
-            const double s = delayThroughB(side * a.inputGain);
-            *outLeft = s + m;
-            *outRight = m - s;
-            return;
-        }
-        case sideOnly: {
-            const double mid = (left + right) * 0.5;
-            const double side = (left - right) * 0.5;
-            const double s = a.processMono(side);
-            const double m = delayThroughB(mid * a.inputGain);
-            *outLeft = s + m;
-            *outRight = m - s;
-            return;
-        }
-        case midSide: {
-            const double m = (left + right) * 0.5;
-            const double s = (left - right) * 0.5;
-            const bool activeA = a.detect(m, bufferA);
-            const bool activeB = b.detect(s, bufferB);
-            midSideFrame(outLeft, outRight, m, s, activeA, activeB, false);
-            return;
-        }
-        case stereo: {
-            const bool activeA = a.detect(left, bufferA);
-            const bool activeB = b.detect(right, bufferB);
-            stereoFrame(outLeft, outRight, left, right, activeA, activeB, false);
-            return;
-        }
-        default:
-            return;
-    }
-}
-
-template <int Mode>
-TARVO_NOINLINE void StereoProcessor::externalFrame(double* outLeft, double* outRight, double left,
-                                           double right, double keyLeft,
-                                           double keyRight) noexcept {
-    ChannelStrip& a = strips_[0];
-    ChannelStrip& b = strips_[1];
-    FrameBuffer& bufferA = buffers_[0];
-    FrameBuffer& bufferB = buffers_[1];
-    double* audioA = bufferA.rows[FrameBuffer::audio];
-    double* audioB = bufferB.rows[FrameBuffer::audio];
-
-    switch (Mode) {
-        case monoLeft:
-        case rightKeyed: {
-            double y = left;
-            const double key = Mode == monoLeft ? keyLeft : keyRight;
-            if (a.detectAfterGate(a.gate(key, left), key, bufferA)) {
-                audioUpsamplerLeft.process(a.inputGain * left, audioA);
-                a.compress(bufferA);
-                y = a.finish(bufferA, audioUpsamplerLeft);
-            }
-            *outLeft = y;
-            *outRight = y;
-            return;
-        }
-        case dualMono: {
-            const bool activeA = a.detectAfterGate(a.gate(keyLeft, left), keyLeft, bufferA);
-            const bool activeB = b.detectAfterGate(b.gate(keyRight, right), keyRight, bufferB);
-            if (!activeA && !activeB) {
-                *outLeft = left;
-                *outRight = right;
-                return;
-            }
-            // Both strips run, also the inactive one.
-            audioUpsamplerLeft.process(a.inputGain * left, audioA);
-            audioUpsamplerRight.process(b.inputGain * right, audioB);
-            a.compress(bufferA);
-            *outLeft = a.finish(bufferA, audioUpsamplerLeft);
-            b.compress(bufferB);
-            *outRight = b.finish(bufferB, audioUpsamplerRight);
-            return;
-        }
-        case midOnly: {
-            double m = (left + right) * 0.5;
-            double s = (left - right) * 0.5;
-            // Awake while the key or either main channel sounds: the half
-            // that is only delayed needs the strip awake as well.
-            const double key = (keyLeft + keyRight) * 0.5;
-            if (a.detectAfterGate(a.gateHearing(key != 0.0 || left != 0.0 || right != 0.0), key,
-                                  bufferA)) {
-                audioUpsamplerLeft.process(a.inputGain * m, audioA);
-                a.compress(bufferA);
-                m = a.finish(bufferA, audioUpsamplerLeft);
-                s = delayThroughB(b.inputGain * s);
-            }
-            *outLeft = s + m;
-            *outRight = m - s;
-            return;
-        }
-        case sideOnly: {
-            double m = (left + right) * 0.5;
-            double s = (left - right) * 0.5;
-            const double key = (keyLeft - keyRight) * 0.5;
-            if (a.detectAfterGate(a.gateHearing(key != 0.0 || left != 0.0 || right != 0.0), key,
-                                  bufferA)) {
-                audioUpsamplerLeft.process(a.inputGain * s, audioA);
-                a.compress(bufferA);
-                s = a.finish(bufferA, audioUpsamplerLeft);
-                m = delayThroughB(b.inputGain * m);
-            }
-            *outLeft = s + m;
-            *outRight = m - s;
-            return;
-        }
-        case midSide: {
-            // Keyed by the main signal; the side-chain inputs are ignored.
-            const double m = (left + right) * 0.5;
-            const double s = (left - right) * 0.5;
-            const bool activeA = a.detect(m, bufferA);
-            const bool activeB = b.detect(s, bufferB);
-            midSideFrame(outLeft, outRight, m, s, activeA, activeB, true);
-            return;
-        }
-        case stereo: {
-            const bool activeA = a.detectAfterGate(a.gate(keyLeft, left), keyLeft, bufferA);
-            const bool activeB = b.detectAfterGate(b.gate(keyRight, right), keyRight, bufferB);
-            stereoFrame(outLeft, outRight, left, right, activeA, activeB, true);
-            return;
-        }
-        default:
-            return;
-    }
-}
-
-template <int Mode, bool External, bool Paired>
-TARVO_NOINLINE void StereoProcessor::runFrames(const HostChunk& in, HostChunk& out,
-                                               std::int32_t frames) noexcept {
-    // The strips one after the other use their own state; nothing in the
-    // loop puts it into the lanes again.
-    if (!Paired) releasePair();
-    for (std::int32_t i = 0; i < frames; ++i) {
-        const double left = in.left[i];
-        const double right = in.right[i];
-        const double keyLeft = External ? in.keyLeft[i] : left;
-        const double keyRight = External ? in.keyRight[i] : right;
-        if (Paired) {
-            pairedFrame<Mode, External>(&out.left[i], &out.right[i], left, right, keyLeft,
-                                        keyRight);
-        } else if (External) {
-            externalFrame<Mode>(&out.left[i], &out.right[i], left, right, keyLeft, keyRight);
+    if (Mode == midSide) {
+        // Keyed by the main signal also with an External key.
+        const double m = (left + right) * 0.5;
+        const double s = (left - right) * 0.5;
+        const bool activeA = a.gate(m);
+        const bool activeB = b.gate(s);
+        double mid = m;
+        double side = s;
+        if (activeA && activeB) {
+            const L y = runBoth<LevelLink::maximum, External>(m, s, m, s);
+            mid = y.lane0();
+            side = y.lane1();
+        } else if (activeA || activeB) {
+            // Both strips run, also the asleep one (its cleared level loses
+            // the link).
+            const L y = runSleeperRuns(activeA ? 1 : 0, LevelLink::maximum, External, m, s, m, s);
+            mid = y.lane0();
+            side = y.lane1();
         } else {
-            mainFrame<Mode>(&out.left[i], &out.right[i], left, right);
+            idleBoth();
         }
+        // The output sums are clipped whatever the saturation setting.
+        *outLeft = a.softClipper.shape(mid + side);
+        *outRight = b.softClipper.shape(mid - side);
+        return;
+    }
+    // "Stereo" and "2 Mono". With the main input as the key, gate(k, k) is gate(k).
+    constexpr LevelLink link = Mode == stereo ? LevelLink::average : LevelLink::none;
+    const double kA = External ? keyLeft : left;
+    const double kB = External ? keyRight : right;
+    const bool activeA = a.gate(kA, left);
+    const bool activeB = b.gate(kB, right);
+    if (activeA && activeB) {
+        const L y = runBoth<link, External>(kA, kB, left, right);
+        *outLeft = y.lane0();
+        *outRight = y.lane1();
+    } else if (!activeA && !activeB) {
+        idleBoth();
+        *outLeft = left;
+        *outRight = right;
+    } else if (Mode == dualMono && External) {
+        // Both strips run, also the asleep one.
+        const L y = runSleeperRuns(activeA ? 1 : 0, link, true, kA, kB, left, right);
+        *outLeft = y.lane0();
+        *outRight = y.lane1();
+    } else {
+        // One asleep: in "Stereo" its level counts as zero in the average,
+        // no limiter link; its input passes unchanged.
+        const double y = runOneAsleep(activeA ? 1 : 0, link, External, kA, kB, left, right);
+        *outLeft = activeA ? y : left;
+        *outRight = activeB ? y : right;
     }
 }
 
+template <class L>
+template <int Mode, bool External>
+TARVO_NOINLINE void StereoProcessorOf<L>::pairBypassFrame(double* outLeft, double* outRight,
+                                                          double left, double right,
+                                                          double keyLeft,
+                                                          double keyRight) noexcept {
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    // What each strip hears and what it carries: "M/S" is keyed by mid and
+    // side whatever the key.
+    const bool ms = Mode == midSide;
+    const double audioA = ms ? (left + right) * 0.5 : left;
+    const double audioB = ms ? (left - right) * 0.5 : right;
+    const double kA = ms || !External ? audioA : keyLeft;
+    const double kB = ms || !External ? audioB : keyRight;
+    const bool activeA = a.gate(kA, audioA);
+    const bool activeB = b.gate(kB, audioB);
+    // An asleep strip idles: its limiter takes one idle step, its row 0 is cleared.
+    for (int k = 0; k < 2; ++k) {
+        if (!(k == 0 ? activeA : activeB)) buffers_[k].clear();
+        strips_[k].limiterDetector.pushZero();
+    }
+    lanes().limiter.idle();
+    if (activeA) a.upsampler.process(a.inputGain * kA, audioRow(0));
+    if (activeB) b.upsampler.process(b.inputGain * kB, audioRow(1));
+    // In "M/S" and in "2 Mono" with the external key both strips run when
+    // either is awake (an asleep one its limiter's second idle step); in
+    // "Stereo" and "2 Mono" with the main key only the awake ones run.
+    const bool bothRun = ms || (Mode == dualMono && External);
+    const bool runA = activeA || (bothRun && activeB);
+    const bool runB = activeB || (bothRun && activeA);
+    if (runA && !activeA) idleLimiterLane(0);
+    if (runB && !activeB) idleLimiterLane(1);
+    if (External) {
+        if (bothRun ? runA : activeA) audioUpsamplerLeft.process(a.inputGain * audioA, audioRow(0));
+        if (bothRun ? runB : activeB)
+            audioUpsamplerRight.process(b.inputGain * audioB, audioRow(1));
+    }
+    downsampleRows0(runA, runB);
+    const double yA = runA ? a.delayedAudio(External ? audioUpsamplerLeft : a.upsampler) : audioA;
+    const double yB =
+        runB ? b.delayedAudio(External ? audioUpsamplerRight : b.upsampler) : audioB;
+    if (ms) {
+        // The output sums are clipped whatever the saturation setting.
+        *outLeft = a.softClipper.shape(yA + yB);
+        *outRight = b.softClipper.shape(yA - yB);
+    } else {
+        *outLeft = yA;
+        *outRight = yB;
+    }
+}
+
+template <class L>
+template <int Mode, bool External, bool Bypass>
+inline void StereoProcessorOf<L>::singleFrame(double* outLeft, double* outRight, double left,
+                                              double right, double keyLeft,
+                                              double keyRight) noexcept {
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    constexpr bool halves = Mode == midOnly || Mode == sideOnly;
+    const double mid = (left + right) * 0.5;
+    const double side = (left - right) * 0.5;
+    // What strip A compresses (audio, keyed by key), what strip B delays.
+    double audio = left;
+    double key = External ? keyLeft : left;
+    double other = 0.0;
+    if (Mode == rightKeyed) key = External ? keyRight : right;
+    if (halves) {
+        audio = Mode == midOnly ? mid : side;
+        other = Mode == midOnly ? side : mid;
+        key = !External ? audio : Mode == midOnly ? (keyLeft + keyRight) * 0.5
+                                                  : (keyLeft - keyRight) * 0.5;
+    }
+    // With the external key "Mid." and "Side" stay awake while the key or
+    // either main channel sounds: the half that is only delayed needs the
+    // strip awake as well.
+    const bool open = halves && External
+                          ? a.gateHearing(key != 0.0 || left != 0.0 || right != 0.0)
+                          : a.gate(key, audio);
+    // The delayed half runs while A is awake, and always with the main key.
+    const bool delays = halves && (open || !External);
+
+    using Strips = TwoStripsOf<L, 1>;
+    Strips strips(lanes(), a, b, buffers_[0], buffers_[1]);
+    if (open) {
+        a.upsampler.process(a.inputGain * key, audioRow(0));
+        if (!Bypass) detectRows(strips, LevelLink::none);
+        if (External)
+            audioUpsamplerLeft.process(a.inputGain * audio, audioRow(0));
+        else if (Mode == rightKeyed)
+            // The audio replaces the key in A's row 0; row 1 keeps R's levels.
+            b.upsampler.process(a.inputGain * left, audioRow(0));
+        if (!Bypass) {
+            compressRows(strips, false);
+            finishRows(strips, false);
+        } else {
+            a.limiterDetector.pushZero();
+            lanes().limiter.idle();
+        }
+    } else {
+        a.limiterDetector.pushZero();
+        lanes().limiter.idle();
+        buffers_[0].clear();
+    }
+    if (delays) b.upsampler.process(a.inputGain * other, audioRow(1));
+
+    // The way down: A's result in lane 0, B's delayed half in lane 1.
+    L y = 0.0;
+    if (delays || Bypass) {
+        if (open && delays) {
+            const double* rowB = audioRow(1);
+            L* rows = strips.rows[FrameBuffer::processed];
+            for (std::uint32_t i = 0; i < a.subSampleCount; ++i)
+                rows[i] = L(Bypass ? audioRow(0)[i] : rows[i].lane0(), rowB[i]);
+            y = downsampleLanes<true, true>(lanes(), a, b, rows);
+        } else {
+            y = downsampleRows0(open, delays);
+        }
+    } else if (open) {
+        y = downsampleLanes<true, false>(lanes(), a, b, strips.rows[FrameBuffer::processed]);
+    }
+    const Upsampler& audioSource =
+        External ? audioUpsamplerLeft : Mode == rightKeyed ? b.upsampler : a.upsampler;
+    const double compressed = !open ? audio : Bypass ? a.delayedAudio(audioSource) : y.lane0();
+    if (!halves) {
+        *outLeft = compressed;
+        *outRight = compressed;
+        return;
+    }
+    // Bypassed, the exact delay of the path, as the other half gets it.
+    const double delayed = !delays ? other : Bypass ? b.delayedAudio(b.upsampler) : y.lane1();
+    const double m = Mode == midOnly ? compressed : delayed;
+    const double s = Mode == midOnly ? delayed : compressed;
+    *outLeft = s + m;
+    *outRight = m - s;
+}
+
+template <class L>
+template <int Mode, bool External, bool Bypass>
+TARVO_NOINLINE void StereoProcessorOf<L>::runFrames(const HostChunk& in, HostChunk& out,
+                                                    std::int32_t frames) noexcept {
+    auto keyLeft = [&](std::int32_t i) { return External ? in.keyLeft[i] : in.left[i]; };
+    auto keyRight = [&](std::int32_t i) { return External ? in.keyRight[i] : in.right[i]; };
+    if (twoStrips(Mode)) {
+        for (std::int32_t i = 0; i < frames; ++i) {
+            if (Bypass)
+                pairBypassFrame<Mode, External>(&out.left[i], &out.right[i], in.left[i],
+                                                in.right[i], keyLeft(i), keyRight(i));
+            else
+                pairFrame<Mode, External>(&out.left[i], &out.right[i], in.left[i], in.right[i],
+                                          keyLeft(i), keyRight(i));
+        }
+        return;
+    }
+    // Strip B's lane runs along with A's but holds B's state: everything in
+    // it is as before the chunk, except the decimator of the half "Mid."
+    // and "Side" delay through B.
+    const StripLanes<L> held = lanes();
+    if (Mode == monoLeft || Mode == rightKeyed) buffers_[1].clear();
+    for (std::int32_t i = 0; i < frames; ++i)
+        singleFrame<Mode, External, Bypass>(&out.left[i], &out.right[i], in.left[i],
+                                            in.right[i], keyLeft(i), keyRight(i));
+    const DecimatorSections<L> decimator = lanes().decimator;
+    copyLane(lanes(), held, 1);
+    if (Mode == midOnly || Mode == sideOnly) lanes().decimator = decimator;
+}
+
+template <class L>
 template <bool External>
-bool StereoProcessor::routeFrames(const HostChunk& in, HostChunk& out,
-                                  std::int32_t frames) noexcept {
+bool StereoProcessorOf<L>::routeFrames(const HostChunk& in, HostChunk& out,
+                                       std::int32_t frames) noexcept {
     return routeMode(mode_, [&](auto mode) {
         constexpr int m = decltype(mode)::value;
-        if (pairs(m))
+        if (strips_[0].bypass)
             runFrames<m, External, true>(in, out, frames);
         else
             runFrames<m, External, false>(in, out, frames);
     });
 }
 
-void StereoProcessor::processFrame(double* outLeft, double* outRight, double left,
-                                   double right) noexcept {
+template <class L>
+void StereoProcessorOf<L>::processFrame(double* outLeft, double* outRight, double left,
+                                        double right) noexcept {
     HostChunk in;
     HostChunk out;
     in.left[0] = left;
@@ -442,9 +346,10 @@ void StereoProcessor::processFrame(double* outLeft, double* outRight, double lef
     *outRight = out.right[0];
 }
 
-void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, double left,
-                                           double right, double keyLeft,
-                                           double keyRight) noexcept {
+template <class L>
+void StereoProcessorOf<L>::processFrameExternal(double* outLeft, double* outRight, double left,
+                                                double right, double keyLeft,
+                                                double keyRight) noexcept {
     HostChunk in;
     HostChunk out;
     in.left[0] = left;
@@ -456,10 +361,12 @@ void StereoProcessor::processFrameExternal(double* outLeft, double* outRight, do
     *outRight = out.right[0];
 }
 
+template <class L>
 template <bool External, typename Sample>
-void StereoProcessor::routeBlock(const Sample* inLeft, const Sample* inRight,
-                                 const Sample* keyLeft, const Sample* keyRight, Sample* outLeft,
-                                 Sample* outRight, std::int32_t frames) noexcept {
+void StereoProcessorOf<L>::routeBlock(const Sample* inLeft, const Sample* inRight,
+                                      const Sample* keyLeft, const Sample* keyRight,
+                                      Sample* outLeft, Sample* outRight,
+                                      std::int32_t frames) noexcept {
     HostChunk in;
     HostChunk out;
     for (std::int32_t start = 0; start < frames; start += HostChunk::size) {
@@ -484,71 +391,74 @@ void StereoProcessor::routeBlock(const Sample* inLeft, const Sample* inRight,
     }
 }
 
+template <class L>
 template <typename Sample>
-void StereoProcessor::processBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
-                                   Sample* outRight, std::int32_t frames) noexcept {
+void StereoProcessorOf<L>::processKeyedByMain(const Sample* inLeft, const Sample* inRight,
+                                              Sample* outLeft, Sample* outRight,
+                                              std::int32_t frames) noexcept {
     routeBlock<false, Sample>(inLeft, inRight, nullptr, nullptr, outLeft, outRight, frames);
 }
 
+template <class L>
 template <typename Sample>
-void StereoProcessor::processBlockExternal(const Sample* inLeft, const Sample* inRight,
-                                           const Sample* keyLeft, const Sample* keyRight,
-                                           Sample* outLeft, Sample* outRight,
-                                           std::int32_t frames) noexcept {
+void StereoProcessorOf<L>::processKeyedBySideChain(const Sample* inLeft, const Sample* inRight,
+                                                   const Sample* keyLeft,
+                                                   const Sample* keyRight, Sample* outLeft,
+                                                   Sample* outRight,
+                                                   std::int32_t frames) noexcept {
     routeBlock<true, Sample>(inLeft, inRight, keyLeft, keyRight, outLeft, outRight, frames);
 }
 
-template void StereoProcessor::processBlock<float>(const float*, const float*, float*, float*,
-                                                   std::int32_t) noexcept;
-template void StereoProcessor::processBlock<double>(const double*, const double*, double*,
-                                                    double*, std::int32_t) noexcept;
-template void StereoProcessor::processBlockExternal<float>(const float*, const float*,
-                                                           const float*, const float*, float*,
-                                                           float*, std::int32_t) noexcept;
-template void StereoProcessor::processBlockExternal<double>(const double*, const double*,
-                                                            const double*, const double*,
-                                                            double*, double*,
-                                                            std::int32_t) noexcept;
-
-void StereoProcessor::reset() noexcept {
-    releasePair();
+template <class L>
+void StereoProcessorOf<L>::reset() noexcept {
     strips_[0].reset();
     strips_[1].reset();
+    lanes().reset();
     audioUpsamplerLeft.reset();
     audioUpsamplerRight.reset();
 }
 
-void StereoProcessor::updateDetectorFilters(bool alphaMode, double sampleRate,
-                                            double attackSeconds, double releaseSeconds,
-                                            double filterHz) noexcept {
+template <class L>
+void StereoProcessorOf<L>::updateDetectorFilters(bool alphaMode, double sampleRate,
+                                                 double attackSeconds, double releaseSeconds,
+                                                 double filterHz) noexcept {
     changeStrips([&](ChannelStrip& strip) {
         strip.updateDetectorFilters(alphaMode, sampleRate, attackSeconds, releaseSeconds,
                                     filterHz);
     });
 }
 
-void StereoProcessor::designGainComputers(double threshold, double knee, double ratio) noexcept {
+template <class L>
+void StereoProcessorOf<L>::designGainComputers(double threshold, double knee,
+                                               double ratio) noexcept {
     changeStrips([&](ChannelStrip& strip) { strip.gainComputer.design(threshold, knee, ratio); });
 }
 
-void StereoProcessor::setClipLevel(double clipLevel) noexcept {
+template <class L>
+void StereoProcessorOf<L>::setClipLevel(double clipLevel) noexcept {
     changeStrips([&](ChannelStrip& strip) { strip.softClipper.clipLevel = clipLevel; });
 }
 
-void StereoProcessor::setSaturationEnabled(bool enabled) noexcept { saturationEnabled_ = enabled; }
+template <class L>
+void StereoProcessorOf<L>::setSaturationEnabled(bool enabled) noexcept {
+    saturationEnabled_ = enabled;
+}
 
-void StereoProcessor::setChannelMode(int mode) noexcept {
+template <class L>
+void StereoProcessorOf<L>::setChannelMode(int mode) noexcept {
     mode_ = mode;
     // The strips do not clip in "Side" and "M/S"; in "M/S" the output sums are clipped instead.
     const bool active = saturationEnabled_ && mode != sideOnly && mode != midSide;
     changeStrips([&](ChannelStrip& strip) { strip.saturationActive = active; });
 }
 
-void StereoProcessor::setLimiterCeiling(double ceiling) noexcept {
+template <class L>
+void StereoProcessorOf<L>::setLimiterCeiling(double ceiling) noexcept {
     changeStrips([&](ChannelStrip& strip) { strip.limiterDetector.limiterCeiling = ceiling; });
 }
 
-void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain) noexcept {
+template <class L>
+void StereoProcessorOf<L>::setLevels(double inputGain, double wetGain, double dryGain) noexcept {
     changeStrips([&](ChannelStrip& strip) {
         strip.inputGain = inputGain;
         strip.wetGain = wetGain;
@@ -556,11 +466,13 @@ void StereoProcessor::setLevels(double inputGain, double wetGain, double dryGain
     });
 }
 
-void StereoProcessor::setScoop(double gain, double sampleRate) noexcept {
+template <class L>
+void StereoProcessorOf<L>::setScoop(double gain, double sampleRate) noexcept {
     changeStrips([&](ChannelStrip& strip) { strip.setScoop(gain, sampleRate); });
 }
 
-void StereoProcessor::setOversampling(int factor, bool hq) noexcept {
+template <class L>
+void StereoProcessorOf<L>::setOversampling(int factor, bool hq) noexcept {
     if (factor == strips_[0].oversamplingFactor && hq == hq_) return;
     changeStrips([&](ChannelStrip& strip) { strip.setOversampling(factor, hq, noiseBits_); });
     audioUpsamplerLeft.setOversampling(factor, hq, kAudioUpsamplerNoise);
@@ -568,28 +480,53 @@ void StereoProcessor::setOversampling(int factor, bool hq) noexcept {
     hq_ = hq;
 }
 
-void StereoProcessor::setLimiterPosition(bool pre, bool post) noexcept {
+template <class L>
+void StereoProcessorOf<L>::setLimiterPosition(bool pre, bool post) noexcept {
     changeStrips([&](ChannelStrip& strip) {
         strip.limiterPre = pre;
         strip.limiterPost = post;
     });
 }
 
-void StereoProcessor::setBypass(bool bypass) noexcept {
+template <class L>
+void StereoProcessorOf<L>::setBypass(bool bypass) noexcept {
     changeStrips([&](ChannelStrip& strip) { strip.bypass = bypass; });
 }
 
-void StereoProcessor::setNoiseBits(int bits) noexcept {
+template <class L>
+void StereoProcessorOf<L>::setNoiseBits(int bits) noexcept {
     noiseBits_ = bits;
     changeStrips([&](ChannelStrip& strip) { strip.setNoiseBits(bits); });
 }
 
-void StereoProcessor::takeOverSideChainAudio() noexcept {
-    releasePair();
+template <class L>
+void StereoProcessorOf<L>::takeOverSideChainAudio() noexcept {
     audioUpsamplerLeft.takeStateFrom(strips_[0].upsampler);
     audioUpsamplerRight.takeStateFrom(strips_[1].upsampler);
 }
 
-int StereoProcessor::latency() const noexcept { return strips_[0].downsampler.latency(); }
+template <class L>
+int StereoProcessorOf<L>::latency() const noexcept {
+    return strips_[0].downsampler.latency();
+}
+
+#define TARVO_INSTANTIATE_ENGINE(L)                                                           \
+    template class StereoProcessorOf<L>;                                                      \
+    template void StereoProcessorOf<L>::processKeyedByMain<float>(                            \
+        const float*, const float*, float*, float*, std::int32_t) noexcept;                   \
+    template void StereoProcessorOf<L>::processKeyedByMain<double>(                           \
+        const double*, const double*, double*, double*, std::int32_t) noexcept;               \
+    template void StereoProcessorOf<L>::processKeyedBySideChain<float>(                       \
+        const float*, const float*, const float*, const float*, float*, float*,               \
+        std::int32_t) noexcept;                                                               \
+    template void StereoProcessorOf<L>::processKeyedBySideChain<double>(                      \
+        const double*, const double*, const double*, const double*, double*, double*,         \
+        std::int32_t) noexcept;
+
+TARVO_INSTANTIATE_ENGINE(Lanes2)
+#if TARVO_LANES_SSE2
+// Without SSE2, Lanes2 is PlainLanes2 and instantiated above.
+TARVO_INSTANTIATE_ENGINE(PlainLanes2)
+#endif
 
 }  // namespace tarvo

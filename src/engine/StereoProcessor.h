@@ -2,11 +2,12 @@
 
 #include <cmath>
 #include <cstdint>
+#include <cstring>
 #include <type_traits>
 
 #include "engine/ChannelStrip.h"
 #include "engine/EngineControl.h"
-#include "engine/StripPair.h"
+#include "engine/StripLanes.h"
 #include "filters/Upsampler.h"
 
 namespace tarvo {
@@ -51,13 +52,25 @@ inline double hostSample(const Sample* channel, std::int32_t i) noexcept {
     return std::isfinite(x) ? x : 0.0;
 }
 
-/// The audio engine of one instance: two channel strips and the two extra
-/// audio upsamplers that the external key needs. Turns one stereo frame into
-/// one stereo frame; the channel mode decides what each strip listens to,
-/// what it processes and how the results return to left and right.
-class StereoProcessor final : public EngineControl {
+/// The audio engine of one instance: two channel strips, their recursive
+/// state side by side in lanes (L: Lanes2; PlainLanes2 gives the scalar
+/// reference, the same source with every lane operation on plain doubles),
+/// and the two extra audio upsamplers that the external key needs. Turns
+/// one stereo frame into one stereo frame; the channel mode decides what
+/// each strip listens to, what it processes and how the results return to
+/// left and right. Every mode runs in lanes: "Stereo", "M/S" and "2 Mono"
+/// with both strips side by side (an asleep strip's lane holding its
+/// state), the one-strip modes with strip A in lane 0 and strip B's lane
+/// held through the chunk.
+template <class L>
+class StereoProcessorOf final : public EngineControl {
 public:
-    StereoProcessor();
+    StereoProcessorOf();
+    /// An engine over other lanes in the same state as `other`: settings,
+    /// histories and noise seeds (how a test puts the scalar reference
+    /// beside a running engine).
+    template <class M>
+    explicit StereoProcessorOf(const StereoProcessorOf<M>& other) noexcept;
 
     /// Main input as the key. Writes both outputs for a valid mode; an
     /// invalid mode leaves them untouched.
@@ -67,29 +80,20 @@ public:
                               double keyLeft, double keyRight) noexcept;
 
     /// A block keyed by the main input: per frame what processFrame does,
-    /// with the channel mode routed once per block. Inputs are read by
+    /// with the channel mode routed once per chunk. Inputs are read by
     /// hostSample (null or non-finite: silence), a null output is not
     /// written, and an invalid mode gives silence. Built for float and double.
     template <typename Sample>
-    void processBlock(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
-                      Sample* outRight, std::int32_t frames) noexcept;
-    /// processBlock keyed by the side-chain inputs, per frame what
+    void processKeyedByMain(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
+                            Sample* outRight, std::int32_t frames) noexcept;
+    /// processKeyedByMain keyed by the side-chain inputs, per frame what
     /// processFrameExternal does.
     template <typename Sample>
-    void processBlockExternal(const Sample* inLeft, const Sample* inRight, const Sample* keyLeft,
-                              const Sample* keyRight, Sample* outLeft, Sample* outRight,
-                              std::int32_t frames) noexcept;
+    void processKeyedBySideChain(const Sample* inLeft, const Sample* inRight,
+                                 const Sample* keyLeft, const Sample* keyRight, Sample* outLeft,
+                                 Sample* outRight, std::int32_t frames) noexcept;
 
-    /// Whether unbypassed frames in "Stereo", "M/S" and "2 Mono" run the
-    /// strips side by side in lanes (on by default): with both strips
-    /// active, and in "Stereo" and "2 Mono" (main key) also with one or both
-    /// asleep, the asleep lane holding its state. Off, every frame runs the
-    /// strips one after the other. The output is the same to the bit either
-    /// way; the switch lets tests compare them.
-    void setStripPairing(bool enabled) noexcept { stripPairing_ = enabled; }
-    bool stripPairing() const noexcept { return stripPairing_; }
-
-    /// Engine reset: both strips, then both audio upsamplers.
+    /// Engine reset: both strips' resamplers, the lanes, both audio upsamplers.
     void reset() noexcept;
 
     // EngineControl
@@ -110,9 +114,9 @@ public:
     void takeOverSideChainAudio() noexcept override;
     int latency() const noexcept override;
 
-    /// The strips, their state current (the paired lanes written back).
-    ChannelStrip& stripA() noexcept { return releasePair(), strips_[0]; }
-    ChannelStrip& stripB() noexcept { return releasePair(), strips_[1]; }
+    /// The strips' settings, gates and per-strip parts.
+    const ChannelStrip& stripA() const noexcept { return strips_[0]; }
+    const ChannelStrip& stripB() const noexcept { return strips_[1]; }
     bool saturationEnabled() const noexcept { return saturationEnabled_; }
     int noiseBits() const noexcept { return noiseBits_; }
 
@@ -120,46 +124,60 @@ public:
     Upsampler audioUpsamplerRight;  ///< main right audio for strip B (external key)
 
 private:
-    /// value through strip B's resamplers only: the same delay as a processed
-    /// signal, no processing.
-    double delayThroughB(double value) noexcept;
-    /// Both strips' values in a row joined by `link`, as the lanes join them:
-    /// the larger (M/S) or the average (Stereo).
-    void linkRows(int row, LevelLink link) noexcept;
-    /// Stereo link of the limiter gains: averages averaged, peaks by minimum.
-    void linkLimiterGains() noexcept;
-    /// "M/S" after both detects: levels linked by maximum, both strips run
-    /// when either is active, the output sums through the strips' clippers.
-    /// With externalAudio the audio upsamplers bring mid and side to row 0.
-    void midSideFrame(double* outLeft, double* outRight, double mid, double side, bool activeA,
-                      bool activeB, bool externalAudio) noexcept;
-    /// "Stereo" after both detects: levels averaged, the active strips run,
-    /// limiter gains linked when both run with a limiter; an inactive side
-    /// passes its input. With externalAudio the audio upsamplers bring the
-    /// main signal to the active strips' row 0.
-    void stereoFrame(double* outLeft, double* outRight, double left, double right, bool activeA,
-                     bool activeB, bool externalAudio) noexcept;
+    template <class>
+    friend class StereoProcessorOf;
 
-    /// Whether a frame in mode `mode` takes the paired path: in "Stereo",
-    /// "M/S" and "2 Mono", unbypassed, with pairing on. Settings change only
-    /// between blocks, so a block asks once.
-    bool pairs(int mode) const noexcept {
-        return stripPairing_ && !strips_[0].bypass &&
-               (mode == stereo || mode == midSide || mode == dualMono);
+    StripLanes<L>& lanes() noexcept { return lanes_.get(); }
+    double* audioRow(int strip) noexcept { return buffers_[strip].rows[FrameBuffer::audio]; }
+
+    /// A setting for both strips: change(strip) on each, so that the strips
+    /// keep equal settings, then the lanes take the new designs.
+    template <typename Change>
+    void changeStrips(Change change) noexcept {
+        for (ChannelStrip& strip : strips_) change(strip);
+        lanes().takeDesigns(strips_[0], strips_[1]);
     }
-    /// The paired path for "Stereo", "M/S" and "2 Mono" (and nothing for
-    /// the other modes): both gates, then both strips side by side when both
-    /// are active, else the strips one after the other.
+
+    /// Both strips awake: keys to rows 0, the audio to rows 0 when it differs
+    /// from the key (externalAudio), then runLanesFrame. The link and
+    /// externalAudio are template arguments, so the block loops get their
+    /// frame inline with no branches on them.
+    template <LevelLink link, bool externalAudio>
+    L runBoth(double keyA, double keyB, double audioA, double audioB) noexcept;
+    /// Strip `asleep` (0: A, 1: B) asleep, the other awake; see runLanesAsleep.
+    double runOneAsleep(int asleep, LevelLink link, bool externalAudio, double keyA, double keyB,
+                        double audioA, double audioB) noexcept;
+    /// Strip `asleep` asleep but running; see runLanesSleeperRuns.
+    L runSleeperRuns(int asleep, LevelLink link, bool externalAudio, double keyA, double keyB,
+                     double audioA, double audioB) noexcept;
+    /// Both strips asleep: what an inactive strip does, in each lane.
+    void idleBoth() noexcept;
+    /// Strip k's limiter idles one more step (its window takes a zero, its
+    /// lane of the sections decays), the other lane kept.
+    void idleLimiterLane(int k) noexcept;
+    /// Rows 0 of the strips (A if downA, B if downB) through the way down,
+    /// a lane that does not go down kept as it was (its result 0).
+    L downsampleRows0(bool downA, bool downB) noexcept;
+
+    /// "Stereo", "M/S" and "2 Mono", unbypassed: both gates, then the strips
+    /// side by side, an asleep one holding its lane.
     template <int Mode, bool External>
-    void pairedFrame(double* outLeft, double* outRight, double left, double right,
+    void pairFrame(double* outLeft, double* outRight, double left, double right,
+                   double keyLeft, double keyRight) noexcept;
+    /// "Stereo", "M/S" and "2 Mono", bypassed: each awake strip returns its
+    /// audio delayed by the latency, its limiter idles and its decimator
+    /// takes row 0.
+    template <int Mode, bool External>
+    void pairBypassFrame(double* outLeft, double* outRight, double left, double right,
+                         double keyLeft, double keyRight) noexcept;
+    /// "Mono-L", "R-S.chn", "Mid." and "Side": strip A in lane 0 compresses
+    /// (or, Bypass, delays), strip B at most delays the other half of "Mid."
+    /// and "Side" through its resamplers; lane 1's other state is held by
+    /// runFrames.
+    template <int Mode, bool External, bool Bypass>
+    void singleFrame(double* outLeft, double* outRight, double left, double right,
                      double keyLeft, double keyRight) noexcept;
-    /// The strips one after the other, keyed by the main input.
-    template <int Mode>
-    void mainFrame(double* outLeft, double* outRight, double left, double right) noexcept;
-    /// The strips one after the other, keyed by the side-chain inputs.
-    template <int Mode>
-    void externalFrame(double* outLeft, double* outRight, double left, double right,
-                       double keyLeft, double keyRight) noexcept;
+
     /// A chunk of a host block in double precision: main left and right,
     /// side-chain left and right (read only with the external key).
     struct HostChunk {
@@ -167,9 +185,8 @@ private:
         double left[size], right[size], keyLeft[size], keyRight[size];
     };
     /// The chunk's first `frames` frames in mode Mode (keyed by the
-    /// side-chain inputs when External), by the paired path when Paired
-    /// (pairs(Mode) holds), else the strips one after the other.
-    template <int Mode, bool External, bool Paired>
+    /// side-chain inputs when External), bypassed or not.
+    template <int Mode, bool External, bool Bypass>
     void runFrames(const HostChunk& in, HostChunk& out, std::int32_t frames) noexcept;
     /// runFrames in the current mode; false (nothing done) for an invalid one.
     template <bool External>
@@ -180,54 +197,36 @@ private:
     void routeBlock(const Sample* inLeft, const Sample* inRight, const Sample* keyLeft,
                     const Sample* keyRight, Sample* outLeft, Sample* outRight,
                     std::int32_t frames) noexcept;
-    /// Both strips active: keys to row 0, detectPair, the audio to row 0 when
-    /// it differs from the key, compressPair, downsamplePair.
-    /// The link and externalAudio are template arguments, so the block
-    /// loops get their frame inline with no branches on them.
-    template <LevelLink link, bool externalAudio>
-    void runPair(double& outA, double& outB, double keyA, double keyB, double audioA,
-                 double audioB) noexcept;
-
-    /// A setting for both strips: the lanes' state back first, then change(strip)
-    /// on each, so that the strips keep equal settings.
-    template <typename Change>
-    void changeStrips(Change change) {
-        releasePair();
-        for (ChannelStrip& strip : strips_) change(strip);
-    }
-
-    /// The lanes' state, loaded from the strips if they hold it.
-    StripPairState& livePair() noexcept {
-        if (!pairLive_) {
-            pair_.get().load(strips_[0], strips_[1]);
-            pairLive_ = true;
-        }
-        return pair_.get();
-    }
-    /// Both strips asleep in the lanes: what idle does to each.
-    void idlePair() noexcept;
-
-    /// Writes the paired lanes' state back into the strips when the lanes
-    /// hold it; everything that reads or changes the strips outside the
-    /// paired frames calls this first. Const, since the strips' observable
-    /// state does not change (it only becomes current).
-    void releasePair() noexcept {
-        if (pairLive_) {
-            pair_.get().store(strips_[0], strips_[1]);
-            pairLive_ = false;
-        }
-    }
 
     ChannelStrip strips_[2];
-    /// Both strips' recursive state in lanes, current while pairLive_.
-    StripPairSlot pair_;
-    bool pairLive_ = false;
-    FrameBuffer buffers_[2];  ///< per-frame scratch of strip A and strip B
+    /// Both strips' recursive state, the only running copy.
+    AlignedSlot<StripLanes<L>> lanes_;
+    FrameBuffer buffers_[2];  ///< row 0 (audio or key at the oversampled rate) of A and B
     int mode_ = stereo;
     bool saturationEnabled_ = true;
     bool hq_ = false;
     int noiseBits_ = 20;
-    bool stripPairing_ = true;
 };
+
+/// The engine the plug-in runs.
+using StereoProcessor = StereoProcessorOf<Lanes2>;
+
+template <class L>
+template <class M>
+StereoProcessorOf<L>::StereoProcessorOf(const StereoProcessorOf<M>& other) noexcept
+    : audioUpsamplerLeft(other.audioUpsamplerLeft),
+      audioUpsamplerRight(other.audioUpsamplerRight),
+      strips_{other.strips_[0], other.strips_[1]},
+      lanes_(strips_[0], strips_[1]),
+      buffers_{other.buffers_[0], other.buffers_[1]},
+      mode_(other.mode_),
+      saturationEnabled_(other.saturationEnabled_),
+      hq_(other.hq_),
+      noiseBits_(other.noiseBits_) {
+    // Both lane types are two doubles per value, lane 0 first.
+    static_assert(sizeof(StripLanes<L>) == sizeof(StripLanes<M>), "same layout");
+    std::memcpy(static_cast<void*>(&lanes()), static_cast<const void*>(&other.lanes_.get()),
+                sizeof(StripLanes<L>));
+}
 
 }  // namespace tarvo

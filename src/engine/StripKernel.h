@@ -7,15 +7,15 @@
 
 namespace tarvo {
 
-// The sub-sample work of a strip between the resamplers, written once over
-// the strips it runs: `Strips` is either one ChannelStrip (OneStrip, Value
-// double) or two strips with equal settings side by side (TwoStrips, Value
-// Lanes2, strip A in lane 0). Strips offers the value type, row access
-// (audio(i) for row 0, row(r) for rows 1 to 4), the recursive state
-// (keyFirst, keySecond, levelDetector, gainSmoother, limiter, scoopWet,
-// scoopDry), the settings (settings(): strip A's), the levels' link
-// (linkLevels), and the per-strip parts that do not fit in lanes
-// (staticGain, limiterKey, pushMagnitude, pushZero).
+// The sub-sample work of the strips between the resamplers, written once
+// over the Strips it runs: two strips with equal settings side by side
+// (TwoStripsOf in StripLanes.h, Value Lanes2 or PlainLanes2, strip A in lane
+// 0). Strips offers the value type, row access (audio(i) for row 0, row(r)
+// for rows 1 to 4), the recursive state (keyFirst, keySecond,
+// levelDetector, gainSmoother, limiter, scoopWet, scoopDry), the settings
+// (settings(): strip A's), the levels' link (linkLevels), and the per-strip
+// parts that do not fit in lanes (staticGain, limiterKey, pushMagnitude,
+// pushZero).
 
 /// How the two strips' levels are joined after detection.
 enum class LevelLink {
@@ -25,10 +25,8 @@ enum class LevelLink {
 };
 
 /// Levels joined across the lanes, A's first: (a + b) * 0.5, or a > b ? a : b.
-/// One strip has nothing to join with (its partner's rows are linked by the
-/// caller).
-inline double linkLanes(double level, LevelLink) noexcept { return level; }
-inline Lanes2 linkLanes(Lanes2 level, LevelLink link) noexcept {
+template <class L>
+inline L linkLanes(L level, LevelLink link) noexcept {
     if (link == LevelLink::average) return (level.spread0() + level.spread1()) * 0.5;
     if (link == LevelLink::maximum) return maxOf(level.spread0(), level.spread1());
     return level;
@@ -36,8 +34,8 @@ inline Lanes2 linkLanes(Lanes2 level, LevelLink link) noexcept {
 
 /// The "Stereo" link of the limiter gains across the lanes: averages
 /// averaged (A's first), peaks by minimum (b > a ? a : b).
-inline void linkLimiterLanes(double&, double&) noexcept {}
-inline void linkLimiterLanes(Lanes2& average, Lanes2& peak) noexcept {
+template <class L>
+inline void linkLimiterLanes(L& average, L& peak) noexcept {
     average = (average.spread0() + average.spread1()) * 0.5;
     peak = minOf(peak.spread0(), peak.spread1());
 }
@@ -223,32 +221,5 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
 inline double staticGain(const GainComputer& computer, bool unity, double l) noexcept {
     return (unity || l < computer.floorLevel) ? 1.0 : computer.curve(l) / l;
 }
-
-/// One strip as the Strips of the kernel, on its own frame buffer.
-struct OneStrip {
-    using Value = double;
-    ChannelStrip& strip;
-    FrameBuffer& buffer;
-
-    double audio(std::uint32_t i) const noexcept { return buffer.rows[FrameBuffer::audio][i]; }
-    double* row(int r) noexcept { return buffer.rows[r]; }
-    const ChannelStrip& settings() const noexcept { return strip; }
-    Biquad& keyFirst() noexcept {
-        return strip.sideChain.highPassOn ? strip.sideChain.highPass.first : strip.sideChain.shelf;
-    }
-    Biquad& keySecond() noexcept { return strip.sideChain.highPass.second; }
-    EnvelopeFollower& levelDetector() noexcept { return strip.levelDetector; }
-    EnvelopeFollower& gainSmoother() noexcept { return strip.gainSmoother; }
-    LimiterSections<double>& limiter() noexcept { return strip.limiterDetector.sections(); }
-    ScoopChain<double>& scoopWet() noexcept { return strip.scoopWet; }
-    ScoopChain<double>& scoopDry() noexcept { return strip.scoopDry; }
-    double linkLevels(double level, LevelLink) const noexcept { return level; }
-    double staticGain(double l, bool unity, bool) const noexcept {
-        return tarvo::staticGain(strip.gainComputer, unity, l);
-    }
-    double limiterKey() const noexcept { return magnitude(strip.newestKey()); }
-    double pushMagnitude(double a) noexcept { return strip.limiterDetector.pushMagnitude(a); }
-    void pushZero() noexcept { strip.limiterDetector.pushZero(); }
-};
 
 }  // namespace tarvo

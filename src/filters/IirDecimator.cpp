@@ -41,11 +41,6 @@ IirDecimator::IirDecimator() : factor(4), noiseLevel(0.0), noiseSeed(takeNoiseSe
     redesign(4, 20);
 }
 
-void IirDecimator::reset() noexcept {
-    lowPass.reset();
-    correction.reset();
-}
-
 void IirDecimator::redesign(int stageFactor, int noiseBits) noexcept {
     const double cutoff = stageFactor <= 1 ? 0.49 : 0.5 / stageFactor;
     lowPass.setCoefficients(designLowPass(cutoff));

@@ -40,6 +40,19 @@ struct DecimatorSections {
             default: return input(0);
         }
     }
+
+    /// Clears both sections' histories.
+    void reset() noexcept {
+        lowPass.reset();
+        correction.reset();
+    }
+
+    /// Takes both sections' coefficients and the gain; histories carry on.
+    void setCoefficients(const DecimatorSections& design) noexcept {
+        lowPass.setCoefficients(design.lowPass);
+        correction.setCoefficients(design.correction);
+        gain = design.gain;
+    }
 };
 
 /// Second-order IIR decimator: `factor` inputs at the oversampled rate
@@ -60,9 +73,6 @@ struct IirDecimator : DecimatorSections<double> {
     /// Reads `factor` inputs, oldest first; returns one output. Inline, so
     /// that a caller at a known factor loses the switch.
     inline double process(const double* in) noexcept;
-    /// Clears both sections' histories; coefficients, gain, factor, noise
-    /// level and seed are kept.
-    void reset() noexcept;
     /// Designs for the stage factor F and noise setting n and takes the new
     /// coefficients, gain, factor and noise level; histories and seed are kept.
     /// low-pass at f = 0.5 / F (0.49 for F <= 1); shelf and gain from the

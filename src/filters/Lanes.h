@@ -12,7 +12,8 @@
 namespace tarvo {
 
 // The value types the per-sample steps are written over: plain `double`
-// (one strip) and `Lanes2` (two strips side by side, lane 0 and lane 1).
+// (one strip) and two strips side by side, lane 0 and lane 1: `Lanes2` (one
+// SSE2 register) or `PlainLanes2` (two doubles).
 // A step written once with the operations below performs, in every lane,
 // the same IEEE double operations in the same order as with `double`, so
 // both instantiations give the same bits. A comparison yields a mask
@@ -26,6 +27,70 @@ inline double select(bool mask, double then, double otherwise) noexcept {
 }
 inline bool allOf(bool mask) noexcept { return mask; }
 inline bool anyOf(bool mask) noexcept { return mask; }
+
+/// Per lane true or false.
+struct PlainLanes2Mask {
+    bool lane[2];
+};
+
+/// Two lanes as two plain doubles, each operation lane by lane: the
+/// portable form of Lanes2 (what Lanes2 is without SSE2) and the engine's
+/// scalar reference, whose steps then run as the double operations of the
+/// `double` instantiation, one lane after the other.
+struct PlainLanes2 {
+    double lane[2];
+
+    PlainLanes2() = default;
+    PlainLanes2(double both) noexcept : lane{both, both} {}
+    PlainLanes2(double lane0, double lane1) noexcept : lane{lane0, lane1} {}
+
+    static PlainLanes2 loadAligned(const double* p) noexcept { return {p[0], p[1]}; }
+
+    double lane0() const noexcept { return lane[0]; }
+    double lane1() const noexcept { return lane[1]; }
+    PlainLanes2 spread0() const noexcept { return PlainLanes2(lane[0]); }
+    PlainLanes2 spread1() const noexcept { return PlainLanes2(lane[1]); }
+    void store(double* lane0, double* lane1) const noexcept {
+        *lane0 = lane[0];
+        *lane1 = lane[1];
+    }
+};
+
+inline PlainLanes2 operator+(PlainLanes2 a, PlainLanes2 b) noexcept {
+    return {a.lane[0] + b.lane[0], a.lane[1] + b.lane[1]};
+}
+inline PlainLanes2 operator-(PlainLanes2 a, PlainLanes2 b) noexcept {
+    return {a.lane[0] - b.lane[0], a.lane[1] - b.lane[1]};
+}
+inline PlainLanes2 operator*(PlainLanes2 a, PlainLanes2 b) noexcept {
+    return {a.lane[0] * b.lane[0], a.lane[1] * b.lane[1]};
+}
+inline PlainLanes2 operator/(PlainLanes2 a, PlainLanes2 b) noexcept {
+    return {a.lane[0] / b.lane[0], a.lane[1] / b.lane[1]};
+}
+inline PlainLanes2Mask operator<(PlainLanes2 a, PlainLanes2 b) noexcept {
+    return {{a.lane[0] < b.lane[0], a.lane[1] < b.lane[1]}};
+}
+inline PlainLanes2Mask operator>(PlainLanes2 a, PlainLanes2 b) noexcept {
+    return {{a.lane[0] > b.lane[0], a.lane[1] > b.lane[1]}};
+}
+inline PlainLanes2Mask operator|(PlainLanes2Mask a, PlainLanes2Mask b) noexcept {
+    return {{a.lane[0] || b.lane[0], a.lane[1] || b.lane[1]}};
+}
+inline bool allOf(PlainLanes2Mask m) noexcept { return m.lane[0] && m.lane[1]; }
+inline bool anyOf(PlainLanes2Mask m) noexcept { return m.lane[0] || m.lane[1]; }
+inline PlainLanes2 minOf(PlainLanes2 a, PlainLanes2 b) noexcept {
+    return {minOf(a.lane[0], b.lane[0]), minOf(a.lane[1], b.lane[1])};
+}
+inline PlainLanes2 maxOf(PlainLanes2 a, PlainLanes2 b) noexcept {
+    return {maxOf(a.lane[0], b.lane[0]), maxOf(a.lane[1], b.lane[1])};
+}
+inline PlainLanes2 magnitude(PlainLanes2 x) noexcept { return {std::fabs(x.lane[0]), std::fabs(x.lane[1])}; }
+inline PlainLanes2 select(PlainLanes2Mask m, PlainLanes2 then, PlainLanes2 otherwise) noexcept {
+    return {m.lane[0] ? then.lane[0] : otherwise.lane[0],
+            m.lane[1] ? then.lane[1] : otherwise.lane[1]};
+}
+
 
 #if TARVO_LANES_SSE2
 
@@ -83,74 +148,19 @@ inline Lanes2 select(Lanes2Mask m, Lanes2 then, Lanes2 otherwise) noexcept {
 
 #else
 
-/// Without SSE2: the two lanes as two doubles, each operation lane by lane.
-struct Lanes2Mask {
-    bool lane[2];
-};
-
-struct Lanes2 {
-    double lane[2];
-
-    Lanes2() = default;
-    Lanes2(double both) noexcept : lane{both, both} {}
-    Lanes2(double lane0, double lane1) noexcept : lane{lane0, lane1} {}
-
-    static Lanes2 loadAligned(const double* p) noexcept { return {p[0], p[1]}; }
-
-    double lane0() const noexcept { return lane[0]; }
-    double lane1() const noexcept { return lane[1]; }
-    Lanes2 spread0() const noexcept { return Lanes2(lane[0]); }
-    Lanes2 spread1() const noexcept { return Lanes2(lane[1]); }
-    void store(double* lane0, double* lane1) const noexcept {
-        *lane0 = lane[0];
-        *lane1 = lane[1];
-    }
-};
-
-inline Lanes2 operator+(Lanes2 a, Lanes2 b) noexcept {
-    return {a.lane[0] + b.lane[0], a.lane[1] + b.lane[1]};
-}
-inline Lanes2 operator-(Lanes2 a, Lanes2 b) noexcept {
-    return {a.lane[0] - b.lane[0], a.lane[1] - b.lane[1]};
-}
-inline Lanes2 operator*(Lanes2 a, Lanes2 b) noexcept {
-    return {a.lane[0] * b.lane[0], a.lane[1] * b.lane[1]};
-}
-inline Lanes2 operator/(Lanes2 a, Lanes2 b) noexcept {
-    return {a.lane[0] / b.lane[0], a.lane[1] / b.lane[1]};
-}
-inline Lanes2Mask operator<(Lanes2 a, Lanes2 b) noexcept {
-    return {{a.lane[0] < b.lane[0], a.lane[1] < b.lane[1]}};
-}
-inline Lanes2Mask operator>(Lanes2 a, Lanes2 b) noexcept {
-    return {{a.lane[0] > b.lane[0], a.lane[1] > b.lane[1]}};
-}
-inline Lanes2Mask operator|(Lanes2Mask a, Lanes2Mask b) noexcept {
-    return {{a.lane[0] || b.lane[0], a.lane[1] || b.lane[1]}};
-}
-inline bool allOf(Lanes2Mask m) noexcept { return m.lane[0] && m.lane[1]; }
-inline bool anyOf(Lanes2Mask m) noexcept { return m.lane[0] || m.lane[1]; }
-inline Lanes2 minOf(Lanes2 a, Lanes2 b) noexcept {
-    return {minOf(a.lane[0], b.lane[0]), minOf(a.lane[1], b.lane[1])};
-}
-inline Lanes2 maxOf(Lanes2 a, Lanes2 b) noexcept {
-    return {maxOf(a.lane[0], b.lane[0]), maxOf(a.lane[1], b.lane[1])};
-}
-inline Lanes2 magnitude(Lanes2 x) noexcept { return {std::fabs(x.lane[0]), std::fabs(x.lane[1])}; }
-inline Lanes2 select(Lanes2Mask m, Lanes2 then, Lanes2 otherwise) noexcept {
-    return {m.lane[0] ? then.lane[0] : otherwise.lane[0],
-            m.lane[1] ? then.lane[1] : otherwise.lane[1]};
-}
+using Lanes2 = PlainLanes2;
+using Lanes2Mask = PlainLanes2Mask;
 
 #endif
 
 /// State of a step over two strips: every double of `a` in lane 0 and of `b`
 /// in lane 1. State is any S<double> whose members are all doubles (or such
-/// structs), so that S<Lanes2> holds the same fields in the same order.
-template <template <typename> class S>
-S<Lanes2> zipLanes(const S<double>& a, const S<double>& b) noexcept {
-    static_assert(sizeof(S<Lanes2>) == 2 * sizeof(S<double>), "only double members");
-    static_assert(std::is_trivially_copyable<S<Lanes2>>::value, "plain state");
+/// structs), so that S<L> (L: Lanes2 or PlainLanes2, both lane 0 first in
+/// memory) holds the same fields in the same order.
+template <class L, template <typename> class S>
+S<L> zipLanes(const S<double>& a, const S<double>& b) noexcept {
+    static_assert(sizeof(S<L>) == 2 * sizeof(S<double>), "only double members");
+    static_assert(std::is_trivially_copyable<S<L>>::value, "plain state");
     constexpr std::size_t n = sizeof(S<double>) / sizeof(double);
     double fromA[n], fromB[n];
     std::memcpy(fromA, &a, sizeof fromA);
@@ -160,39 +170,27 @@ S<Lanes2> zipLanes(const S<double>& a, const S<double>& b) noexcept {
         zipped[2 * k] = fromA[k];
         zipped[2 * k + 1] = fromB[k];
     }
-    S<Lanes2> lanes;
+    S<L> lanes;
     std::memcpy(static_cast<void*>(&lanes), zipped, sizeof zipped);
     return lanes;
 }
 
-/// Lane `lane` (0 or 1) of every Lanes2 in `from` copied into `to`, the other
-/// lane of `to` kept: how a strip that sleeps through a paired frame keeps
-/// its state. S holds only Lanes2 (or structs of them).
+/// Lane `lane` (0 or 1) of every pair of lanes in `from` copied into `to`,
+/// the other lane of `to` kept: how a strip that sleeps keeps its state
+/// while its partner runs. S holds only Lanes2 or only PlainLanes2 (or
+/// structs of them); both are two doubles, lane 0 first.
 template <class S>
 void copyLane(S& to, const S& from, int lane) noexcept {
     static_assert(std::is_trivially_copyable<S>::value, "plain state");
+    static_assert(sizeof(Lanes2) == 2 * sizeof(double) &&
+                      sizeof(PlainLanes2) == 2 * sizeof(double),
+                  "two doubles, lane 0 first");
     static_assert(sizeof(S) % sizeof(Lanes2) == 0, "only lanes");
     unsigned char* t = reinterpret_cast<unsigned char*>(&to);
     const unsigned char* f = reinterpret_cast<const unsigned char*>(&from);
     for (std::size_t k = static_cast<std::size_t>(lane) * sizeof(double); k < sizeof(S);
          k += sizeof(Lanes2))
         std::memcpy(t + k, f + k, sizeof(double));
-}
-
-/// The inverse of zipLanes: lane 0 into `a`, lane 1 into `b`.
-template <template <typename> class S>
-void unzipLanes(const S<Lanes2>& lanes, S<double>& a, S<double>& b) noexcept {
-    static_assert(sizeof(S<Lanes2>) == 2 * sizeof(S<double>), "only double members");
-    constexpr std::size_t n = sizeof(S<double>) / sizeof(double);
-    double zipped[2 * n];
-    std::memcpy(zipped, static_cast<const void*>(&lanes), sizeof zipped);
-    double toA[n], toB[n];
-    for (std::size_t k = 0; k < n; ++k) {
-        toA[k] = zipped[2 * k];
-        toB[k] = zipped[2 * k + 1];
-    }
-    std::memcpy(static_cast<void*>(&a), toA, sizeof toA);
-    std::memcpy(static_cast<void*>(&b), toB, sizeof toB);
 }
 
 }  // namespace tarvo

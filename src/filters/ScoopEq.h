@@ -22,21 +22,21 @@ struct ScoopChain {
         peak2.reset();
         peak3.reset();
     }
-};
-
-/// The mid-scoop tilt of one strip, at the oversampled rate.
-struct ScoopEq : ScoopChain<double> {
-    /// Flat: the 0 dB design (every section unity, gain 1).
-    ScoopEq();
 
     /// Takes the coefficients and gain of a design, keeping the histories.
-    void setCoefficients(const ScoopEq& design) noexcept {
+    void setCoefficients(const ScoopChain& design) noexcept {
         shelf.setCoefficients(design.shelf);
         peak1.setCoefficients(design.peak1);
         peak2.setCoefficients(design.peak2);
         peak3.setCoefficients(design.peak3);
         gain = design.gain;
     }
+};
+
+/// The mid-scoop tilt of one strip, at the oversampled rate.
+struct ScoopEq : ScoopChain<double> {
+    /// Flat: the 0 dB design (every section unity, gain 1).
+    ScoopEq();
 
 private:
     friend ScoopEq designScoop(double rate, double gainDb);

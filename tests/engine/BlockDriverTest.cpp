@@ -58,9 +58,9 @@ TEST(BlockDriver, NullArraysAndChannelsWriteNothing) {
 }
 
 // The oracle of the block path: the block driver as the plug-in's processing
-// entries call it (with the engine's block loop and its paired "Stereo" loop)
-// against the scalar reference, an engine with strip pairing off driven
-// frame by frame. Settings change between blocks of odd sizes, as the
+// entries call it (the engine's chunked block loops, both strips in SSE2
+// lanes) against the scalar reference, the same engine source over plain
+// doubles (PlainLanes2) driven frame by frame. Settings change between blocks of odd sizes, as the
 // configuration pass changes them; every output sample must match to the bit.
 
 constexpr double kRate = 44100.0;
@@ -97,7 +97,8 @@ private:
 /// its range, the way the configuration pass writes it (an oversampling
 /// change is followed by the detector and scoop redesigns for the factor).
 /// Returns the key choice, which the "Sd.chain" group may flip.
-bool automate(StereoProcessor& engine, std::mt19937& random, int homeMode, bool homeExternal,
+template <class L>
+bool automate(StereoProcessorOf<L>& engine, std::mt19937& random, int homeMode, bool homeExternal,
               bool external) {
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
     auto uniform = [&](double lo, double hi) {
@@ -168,10 +169,9 @@ void expectBlockPathMatchesReference(int mode, bool homeExternal, std::uint32_t 
     blocks.updateDetectorFilters(false, kRate, 0.005, 0.01, 0.0);
     blocks.designGainComputers(0.1, 0.5, 4.0);
     blocks.setLimiterCeiling(0.25);
-    // A copy, so that both engines' noise generators share their seeds.
-    StereoProcessor reference(blocks);
-    reference.setStripPairing(false);
-    ASSERT_TRUE(blocks.stripPairing());
+    // The same source over plain doubles, a copy of the engine's state, so
+    // that both engines' noise generators share their seeds.
+    StereoProcessorOf<PlainLanes2> reference(blocks);
 
     std::mt19937 blockRandom(seed);
     std::mt19937 referenceRandom(seed);

@@ -186,6 +186,51 @@ TEST(StereoProcessor, ImpulseArrivesAtTheReportedLatency) {
     }
 }
 
+TEST(StereoProcessor, AOneStripModeLeavesStripBAsItWas) {
+    // In "Mono-L" and in "R-S.chn" with the external key, strip B does
+    // nothing; its lane runs beside A's but keeps B's state. So "2 Mono"
+    // after a visit to such a mode continues on the right exactly as if the
+    // visit had not happened, whatever the chunking of the visit.
+    struct Visit {
+        int mode;
+        bool external;
+        bool bypass;
+    };
+    const Visit visits[] = {{monoLeft, false, false}, {monoLeft, true, false},
+                            {rightKeyed, true, false}, {monoLeft, false, true}};
+    const std::vector<double> left = sine(3000, 440.0, 0.9);
+    const std::vector<double> right = sine(3000, 97.0, 0.8);
+    for (const Visit& visit : visits) {
+        StereoProcessor visited;
+        configure(visited, dualMono, 4, true);
+        visited.setLimiterPosition(true, false);
+        visited.setLimiterCeiling(0.3);
+        visited.setScoop(2.0, kRate);
+        StereoProcessor stayed(visited);
+        std::vector<double> l(1000), r(1000), stayedRight(1000);
+        visited.processKeyedByMain(left.data(), right.data(), l.data(), r.data(), 1000);
+        stayed.processKeyedByMain(left.data(), right.data(), l.data(), stayedRight.data(), 1000);
+        visited.setChannelMode(visit.mode);
+        visited.setBypass(visit.bypass);
+        const double* in = left.data() + 1000;
+        if (visit.external)
+            visited.processKeyedBySideChain(in, in, in, in, l.data(), r.data(), 1000);
+        else
+            visited.processKeyedByMain(in, in, l.data(), r.data(), 1000);
+        visited.setChannelMode(dualMono);
+        visited.setBypass(false);
+        std::vector<double> visitedRight(1000);
+        visited.processKeyedByMain(left.data() + 2000, right.data() + 2000, l.data(),
+                                   visitedRight.data(), 1000);
+        stayed.processKeyedByMain(left.data() + 2000, right.data() + 2000, l.data(),
+                                  stayedRight.data(), 1000);
+        for (int i = 0; i < 1000; ++i)
+            ASSERT_EQ(visitedRight[i], stayedRight[i])
+                << "after mode " << visit.mode << (visit.external ? " external" : "")
+                << (visit.bypass ? " bypassed" : "") << ", frame " << i;
+    }
+}
+
 TEST(StereoProcessor, InvalidModeLeavesOutputsUntouched) {
     StereoProcessor engine;
     configure(engine, stereo);

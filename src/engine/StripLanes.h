@@ -1,0 +1,306 @@
+#pragma once
+
+#include <cstdint>
+#include <new>
+
+#include "engine/ChannelStrip.h"
+#include "engine/StripKernel.h"
+#include "filters/Lanes.h"
+
+/// Keeps a function out of its callers, so that the compiler's inlining
+/// budget goes to the frame of two awake strips in the block loops.
+#if defined(__GNUC__)
+#define TARVO_NOINLINE __attribute__((noinline))
+#elif defined(_MSC_VER)
+#define TARVO_NOINLINE __declspec(noinline)
+#else
+#define TARVO_NOINLINE
+#endif
+
+namespace tarvo {
+
+/// The recursive state of both strips, strip A in lane 0 and B in lane 1
+/// (L: Lanes2, or PlainLanes2 for the scalar reference): key filters, level
+/// detector, gain smoother, limiter sections and hold, scoops, decimator
+/// sections. This is the only running copy of that state; the strips' own
+/// sections of the same kinds are their designs, whose coefficients the
+/// lanes take after every change of settings.
+template <class L>
+struct StripLanes {
+    BiquadOf<L> keyHighPass1, keyHighPass2;  ///< the key's high-pass pair
+    BiquadOf<L> keyShelf;                    ///< the key's shelf
+    EnvelopeOf<L> level;
+    EnvelopeOf<L> smoother;
+    LimiterSections<L> limiter;
+    ScoopChain<L> scoopWet, scoopDry;
+    DecimatorSections<L> decimator;
+
+    /// Everything from the strips, designs and histories, as built.
+    StripLanes(const ChannelStrip& a, const ChannelStrip& b) noexcept
+        : keyHighPass1(zipLanes<L, BiquadOf>(a.sideChain.highPass.first,
+                                             b.sideChain.highPass.first)),
+          keyHighPass2(zipLanes<L, BiquadOf>(a.sideChain.highPass.second,
+                                             b.sideChain.highPass.second)),
+          keyShelf(zipLanes<L, BiquadOf>(a.sideChain.shelf, b.sideChain.shelf)),
+          level(zipLanes<L, EnvelopeOf>(a.levelDetector, b.levelDetector)),
+          smoother(zipLanes<L, EnvelopeOf>(a.gainSmoother, b.gainSmoother)),
+          limiter(zipLanes<L, LimiterSections>(a.limiterDetector.sections(),
+                                               b.limiterDetector.sections())),
+          scoopWet(zipLanes<L, ScoopChain>(a.scoopWet, b.scoopWet)),
+          scoopDry(zipLanes<L, ScoopChain>(a.scoopDry, b.scoopDry)),
+          decimator(zipLanes<L, DecimatorSections>(a.downsampler.decimator,
+                                                   b.downsampler.decimator)) {}
+
+    /// The strips' current designs (coefficients, gains); histories, the
+    /// envelopes and the hold carry on.
+    void takeDesigns(const ChannelStrip& a, const ChannelStrip& b) noexcept {
+        keyHighPass1.setCoefficients(
+            zipLanes<L, BiquadOf>(a.sideChain.highPass.first, b.sideChain.highPass.first));
+        keyHighPass2.setCoefficients(
+            zipLanes<L, BiquadOf>(a.sideChain.highPass.second, b.sideChain.highPass.second));
+        keyShelf.setCoefficients(zipLanes<L, BiquadOf>(a.sideChain.shelf, b.sideChain.shelf));
+        level.setCoefficients(zipLanes<L, EnvelopeOf>(a.levelDetector, b.levelDetector));
+        smoother.setCoefficients(zipLanes<L, EnvelopeOf>(a.gainSmoother, b.gainSmoother));
+        limiter.setCoefficients(zipLanes<L, LimiterSections>(a.limiterDetector.sections(),
+                                                             b.limiterDetector.sections()));
+        scoopWet.setCoefficients(zipLanes<L, ScoopChain>(a.scoopWet, b.scoopWet));
+        scoopDry.setCoefficients(zipLanes<L, ScoopChain>(a.scoopDry, b.scoopDry));
+        decimator.setCoefficients(
+            zipLanes<L, DecimatorSections>(a.downsampler.decimator, b.downsampler.decimator));
+    }
+
+    /// Every history cleared: the level detector rests at 0, the gain
+    /// smoother at 1 (gain 1), the limiter's hold at 0.
+    void reset() noexcept {
+        keyHighPass1.reset();
+        keyHighPass2.reset();
+        keyShelf.reset();
+        level.reset(0.0);
+        smoother.reset(1.0);
+        limiter.reset();
+        scoopWet.reset();
+        scoopDry.reset();
+        decimator.reset();
+    }
+};
+
+/// Holds one T 16-byte aligned inside itself, whatever the alignment of the
+/// object around it: the 32-bit Windows heap hands out 8-byte aligned
+/// blocks while the compiler assumes 16 for `new`, and lanes are read and
+/// written with aligned SSE2 loads and stores. T is trivially destructible.
+template <class T>
+class AlignedSlot {
+public:
+    template <typename... Args>
+    explicit AlignedSlot(Args&&... args) noexcept {
+        new (place()) T(static_cast<Args&&>(args)...);
+    }
+    AlignedSlot(const AlignedSlot& other) noexcept { new (place()) T(other.get()); }
+    AlignedSlot& operator=(const AlignedSlot& other) noexcept {
+        get() = other.get();
+        return *this;
+    }
+    ~AlignedSlot() = default;
+
+    T& get() noexcept { return *static_cast<T*>(place()); }
+    const T& get() const noexcept {
+        return *static_cast<const T*>(const_cast<AlignedSlot*>(this)->place());
+    }
+
+private:
+    void* place() noexcept {
+        const std::uintptr_t at = reinterpret_cast<std::uintptr_t>(bytes_);
+        return bytes_ + ((16 - (at & 15)) & 15);
+    }
+    unsigned char bytes_[sizeof(T) + 15];
+};
+
+/// Two strips with equal settings (StereoProcessor's setters keep them
+/// equal) as the Strips of the kernel: the recursive state in `lanes`, rows
+/// 1 to 4 in lanes here, row 0 in the strips' frame buffers (where the
+/// upsamplers put it), the limiter windows, gain computers and resamplers
+/// in the strips, one per lane.
+///
+/// Asleep (0 or 1) names a lane whose strip sleeps through the frame: its
+/// level is zero before the link, and unless SleeperRuns (the modes in
+/// which an asleep strip still compresses its cleared buffer) its static
+/// gain is not computed, its limiter window takes nothing and its output is
+/// not made; the caller restores its lane of the state afterwards. The same
+/// holds for the partner of the one strip of "Mono-L", "R-S.chn", "Mid."
+/// and "Side". -1: both awake.
+template <class L, int Asleep, bool SleeperRuns = false>
+struct TwoStripsOf {
+    using Value = L;
+    StripLanes<L>& lanes;
+    ChannelStrip& a;
+    ChannelStrip& b;
+    FrameBuffer& bufferA;
+    FrameBuffer& bufferB;
+    L rows[5][8];  ///< row 0 unused; written before read, so left uninitialised
+
+    TwoStripsOf(StripLanes<L>& state, ChannelStrip& stripA, ChannelStrip& stripB,
+                FrameBuffer& frameA, FrameBuffer& frameB) noexcept
+        : lanes(state), a(stripA), b(stripB), bufferA(frameA), bufferB(frameB) {}
+
+    static constexpr bool runsA = SleeperRuns || Asleep != 0;
+    static constexpr bool runsB = SleeperRuns || Asleep != 1;
+
+    L audio(std::uint32_t i) const noexcept {
+        return L(bufferA.rows[FrameBuffer::audio][i], bufferB.rows[FrameBuffer::audio][i]);
+    }
+    L* row(int r) noexcept { return rows[r]; }
+    const ChannelStrip& settings() const noexcept { return a; }
+    BiquadOf<L>& keyFirst() noexcept {
+        return a.sideChain.highPassOn ? lanes.keyHighPass1 : lanes.keyShelf;
+    }
+    BiquadOf<L>& keySecond() noexcept { return lanes.keyHighPass2; }
+    EnvelopeOf<L>& levelDetector() noexcept { return lanes.level; }
+    EnvelopeOf<L>& gainSmoother() noexcept { return lanes.smoother; }
+    LimiterSections<L>& limiter() noexcept { return lanes.limiter; }
+    ScoopChain<L>& scoopWet() noexcept { return lanes.scoopWet; }
+    ScoopChain<L>& scoopDry() noexcept { return lanes.scoopDry; }
+    /// Per lane; with linked levels (equal in both lanes) computed once.
+    L staticGain(L l, bool unity, bool linked) const noexcept {
+        const double gA = runsA ? tarvo::staticGain(a.gainComputer, unity, l.lane0()) : 1.0;
+        const double gB =
+            linked ? gA : runsB ? tarvo::staticGain(b.gainComputer, unity, l.lane1()) : 1.0;
+        return L(gA, gB);
+    }
+    L limiterKey() const noexcept {
+        return L(magnitude(a.newestKey()), magnitude(b.newestKey()));
+    }
+    L linkLevels(L level, LevelLink link) const noexcept {
+        if (Asleep == 0) level = L(0.0, level.lane1());
+        if (Asleep == 1) level = L(level.lane0(), 0.0);
+        return linkLanes(level, link);
+    }
+    L pushMagnitude(L m) noexcept {
+        return L(runsA ? a.limiterDetector.pushMagnitude(m.lane0()) : 0.0,
+                 runsB ? b.limiterDetector.pushMagnitude(m.lane1()) : 0.0);
+    }
+    void pushZero() noexcept {
+        if (runsA) a.limiterDetector.pushZero();
+        if (runsB) b.limiterDetector.pushZero();
+    }
+};
+
+/// The way down for both strips from `rows` (one lane per strip): the
+/// decimators' sections in lanes, the dither and the HQ halfband stage per
+/// strip, for the lanes that run (RunsA, RunsB; another lane's result is 0
+/// and its decimator sections must be restored by the caller).
+template <bool RunsA, bool RunsB, class L>
+inline L downsampleLanes(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
+                         const L* rows) noexcept {
+    IirDecimator& da = a.downsampler.decimator;
+    IirDecimator& db = b.downsampler.decimator;
+    return downsample(
+        a.downsampler.hq, a.downsampler.stageFactor, rows,
+        [&](const L* p) {
+            const L d = lanes.decimator.decimate(da.factor, [p](int i) { return p[i]; });
+            return L(RunsA ? d.lane0() + nextNoise(da.noiseSeed, da.noiseLevel) : 0.0,
+                     RunsB ? d.lane1() + nextNoise(db.noiseSeed, db.noiseLevel) : 0.0);
+        },
+        [&](L u0, L u1) {
+            return L(RunsA ? a.downsampler.halfband.process(u0.lane0(), u1.lane0()) : 0.0,
+                     RunsB ? b.downsampler.halfband.process(u0.lane1(), u1.lane1()) : 0.0);
+        });
+}
+
+/// One frame of both strips side by side, their keys already in rows 0:
+/// detect (levels joined by `link`), bringAudio() (puts the audio into rows
+/// 0 where it differs from the key), compress and finish (limiter gains
+/// linked with linkLimiter), then the way down. With link != LevelLink::none
+/// the levels are equal in both lanes, so the static gain is computed once.
+/// With Asleep (0 or 1) that lane's strip sleeps (see TwoStripsOf); unless
+/// SleeperRuns its output is meaningless and the caller restores its lane
+/// of `lanes`. Returns the strips' outputs in their lanes.
+template <int Asleep = -1, bool SleeperRuns = false, class L, typename BringAudio>
+inline L runLanesFrame(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
+                       FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
+                       bool linkLimiter, BringAudio bringAudio) noexcept {
+    using Strips = TwoStripsOf<L, Asleep, SleeperRuns>;
+    Strips strips(lanes, a, b, bufferA, bufferB);
+    detectRows(strips, link);
+    bringAudio();
+    // Two passes over the frame: the gain smoother's and limiters'
+    // recursions first, then the per-sub-sample shaping.
+    compressRows(strips, link != LevelLink::none);
+    finishRows(strips, linkLimiter);
+    return downsampleLanes<Strips::runsA, Strips::runsB>(lanes, a, b,
+                                                          strips.rows[FrameBuffer::processed]);
+}
+
+/// One frame of the pair in which strip Asleep (0: A, 1: B) sleeps: it does
+/// what an inactive strip does (its limiter window takes a zero, its
+/// sections take their idle step, its buffer is cleared) and its lane of
+/// `lanes` is otherwise kept; the awake strip runs as in runLanesFrame with
+/// its key (keyA or keyB) and, given its audio upsampler, its audio (audioA
+/// or audioB) through that. Returns the awake strip's output. Kept out of
+/// the block loops, so that it takes nothing from their inlining.
+template <int Asleep, class L>
+TARVO_NOINLINE double runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
+                                     FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
+                                     double keyA, double keyB, Upsampler* audioUpsamplerA,
+                                     Upsampler* audioUpsamplerB, double audioA,
+                                     double audioB) noexcept {
+    ChannelStrip& asleep = Asleep == 0 ? a : b;
+    const StripLanes<L> before = lanes;
+    asleep.limiterDetector.pushZero();
+    (Asleep == 0 ? bufferA : bufferB).clear();
+    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
+    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
+    const L y = runLanesFrame<Asleep>(lanes, a, b, bufferA, bufferB, link, false, [&] {
+        if (Asleep != 0 && audioUpsamplerA)
+            audioUpsamplerA->process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
+        if (Asleep != 1 && audioUpsamplerB)
+            audioUpsamplerB->process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
+    });
+    // The asleep lane as it was, but for the limiter sections' idle step.
+    copyLane(lanes, before, Asleep);
+    LimiterSections<L> idled = before.limiter;
+    idled.idle();
+    copyLane(lanes.limiter, idled, Asleep);
+    return Asleep == 0 ? y.lane1() : y.lane0();
+}
+
+/// One frame of the pair in which strip Asleep (0: A, 1: B) did not hear its
+/// key but still runs, as in "M/S" and in "2 Mono" with the external key:
+/// its limiter takes its idle step and its buffer is cleared, its key
+/// filter and level detector hold their state and its level is zero before
+/// the link; then both strips compress and finish, with their audio through
+/// the audio upsamplers when given (else the cleared row 0 for the asleep
+/// strip). Both outputs are made.
+template <int Asleep, class L>
+TARVO_NOINLINE L runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
+                                     FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
+                                     double keyA, double keyB, Upsampler* audioUpsamplerA,
+                                     Upsampler* audioUpsamplerB, double audioA,
+                                     double audioB) noexcept {
+    ChannelStrip& asleep = Asleep == 0 ? a : b;
+    // The asleep strip's idle step first, as its detect takes it.
+    asleep.limiterDetector.pushZero();
+    (Asleep == 0 ? bufferA : bufferB).clear();
+    LimiterSections<L> idled = lanes.limiter;
+    idled.idle();
+    copyLane(lanes.limiter, idled, Asleep);
+    const BiquadOf<L> keyHighPass1 = lanes.keyHighPass1;
+    const BiquadOf<L> keyHighPass2 = lanes.keyHighPass2;
+    const BiquadOf<L> keyShelf = lanes.keyShelf;
+    const EnvelopeOf<L> level = lanes.level;
+    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
+    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
+    const L y = runLanesFrame<Asleep, true>(lanes, a, b, bufferA, bufferB, link, false, [&] {
+        if (audioUpsamplerA)
+            audioUpsamplerA->process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
+        if (audioUpsamplerB)
+            audioUpsamplerB->process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
+    });
+    // The asleep strip's detection as it was.
+    copyLane(lanes.keyHighPass1, keyHighPass1, Asleep);
+    copyLane(lanes.keyHighPass2, keyHighPass2, Asleep);
+    copyLane(lanes.keyShelf, keyShelf, Asleep);
+    copyLane(lanes.level, level, Asleep);
+    return y;
+}
+
+}  // namespace tarvo
