@@ -18,8 +18,8 @@ namespace tarvo {
 /// written. A frame the engine leaves unwritten (invalid channel mode) comes
 /// out as silence rather than whatever the buffer held.
 template <typename Sample>
-void processBlock(StereoProcessor& engine, bool sideChainExternal, Sample* const* inputs,
-                  Sample* const* outputs, std::int32_t frames) noexcept {
+void processHostBuffers(StereoProcessor& engine, bool sideChainExternal, Sample* const* inputs,
+                        Sample* const* outputs, std::int32_t frames) noexcept {
     if (frames <= 0 || inputs == nullptr || outputs == nullptr) return;
     const Sample* inLeft = inputs[0];
     const Sample* inRight = inputs[1];

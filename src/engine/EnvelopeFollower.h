@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/Inlining.h"
 #include "filters/Biquad.h"
 #include "filters/DetectorDesign.h"
 #include "filters/Lanes.h"
@@ -28,7 +29,7 @@ struct EnvelopeOf {
     ///   envelope += (y - envelope) * release + attack * u.
     /// The polynomial sits on the envelope's loop-carried path, so it is
     /// computed only when a lane needs it.
-    void follow(V y) noexcept {
+    TARVO_ALWAYS_INLINE void follow(V y) noexcept {
         const V zero = 0.0;
         const V d = y - envelope;
         const auto below = d < zero;
@@ -56,13 +57,13 @@ struct EnvelopeOf {
     }
 
     /// Level detector step: magnitude, input low-pass, envelope, output low-pass.
-    V processRectified(V x) noexcept {
+    TARVO_ALWAYS_INLINE V processRectified(V x) noexcept {
         follow(inputFilter.process(magnitude(x)));
         return outputFilter.process(envelope);
     }
 
     /// Gain smoother step: envelope, output low-pass (no magnitude, no input filter).
-    V process(V x) noexcept {
+    TARVO_ALWAYS_INLINE V process(V x) noexcept {
         follow(x);
         return outputFilter.process(envelope);
     }

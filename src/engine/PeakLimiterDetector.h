@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/Inlining.h"
 #include <cmath>
 #include <cstdint>
 #include <memory>
@@ -22,7 +23,7 @@ struct LimiterSections {
 
     /// One step from the window maximum and the newest magnitude a; the held
     /// peak level and the average level out.
-    void process(V windowMax, V a, V& peakLevel, V& averageLevel) noexcept {
+    TARVO_ALWAYS_INLINE void process(V windowMax, V a, V& peakLevel, V& averageLevel) noexcept {
         const V p = peakFilter.process(windowMax);
         // Instant attack where p > hold: the release section then behaves as
         // if it had passed p (its input history takes p either way).
@@ -35,7 +36,7 @@ struct LimiterSections {
     }
 
     /// One idle step: the three sections decay on zeros; hold is kept.
-    void idle() noexcept {
+    TARVO_ALWAYS_INLINE void idle() noexcept {
         peakFilter.process(0.0);
         releaseFilter.process(0.0);
         averageFilter.process(0.0);
@@ -60,7 +61,7 @@ struct LimiterSections {
 /// A limiter gain: ceiling / level where the level exceeds the ceiling, else
 /// exactly 1.0 (the division only when a lane needs it).
 template <typename V>
-inline V limitGain(V level, V ceiling) noexcept {
+TARVO_ALWAYS_INLINE V limitGain(V level, V ceiling) noexcept {
     const auto over = level > ceiling;
     if (!anyOf(over)) return 1.0;
     return select(over, ceiling / level, V(1.0));
@@ -105,7 +106,7 @@ public:
 
     /// The window part of process: the magnitude a enters the window;
     /// returns the window maximum, a included.
-    double pushMagnitude(double a) noexcept {
+    TARVO_ALWAYS_INLINE double pushMagnitude(double a) noexcept {
         const double old = window_[writePosition_];
         window_[writePosition_] = a;
         if (++writePosition_ == windowLength_) writePosition_ = 0;
@@ -136,7 +137,7 @@ public:
     }
 
     /// The window part of feedZero: a zero enters the window.
-    void pushZero() noexcept {
+    TARVO_ALWAYS_INLINE void pushZero() noexcept {
         const double old = window_[writePosition_];
         window_[writePosition_] = 0.0;
         if (++writePosition_ == windowLength_) writePosition_ = 0;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/Inlining.h"
 #include "filters/Lanes.h"
 
 namespace tarvo {
@@ -25,7 +26,7 @@ struct SoftClipper {
 /// Lanes2 for two strips side by side). The clamp is max(lo, u) then
 /// min(hi, u), which keeps a NaN as the compares do.
 template <typename V>
-inline V softClip(V x, V clipLevel) noexcept {
+TARVO_ALWAYS_INLINE V softClip(V x, V clipLevel) noexcept {
     V u = x / clipLevel;
     u = maxOf(V(-1.927384823613229), u);
     u = minOf(V(1.925547073273503), u);

@@ -236,8 +236,7 @@ inline void StereoProcessorOf<L>::singleFrame(double* outLeft, double* outRight,
     // The delayed half runs while A is awake, and always with the main key.
     const bool delays = halves && (open || !External);
 
-    using Strips = TwoStripsOf<L, 1>;
-    Strips strips(lanes(), a, b, buffers_[0], buffers_[1]);
+    TwoStripsOf<L, bMirrorsA> strips(lanes(), a, b, buffers_[0], buffers_[1]);
     if (open) {
         a.upsampler.process(a.inputGain * key, audioRow(0));
         if (!Bypass) detectRows(strips, LevelLink::none);
@@ -308,17 +307,19 @@ TARVO_NOINLINE void StereoProcessorOf<L>::runFrames(const HostChunk& in, HostChu
         }
         return;
     }
-    // Strip B's lane runs along with A's but holds B's state: everything in
-    // it is as before the chunk, except the decimator of the half "Mid."
-    // and "Side" delay through B.
+    // Strip B's lane runs as the twin of A's through the chunk and then
+    // takes B's state back: everything in it is as before the chunk, except
+    // the decimator of the half "Mid." and "Side" delay through B.
+    constexpr bool halves = Mode == midOnly || Mode == sideOnly;
     const StripLanes<L> held = lanes();
-    if (Mode == monoLeft || Mode == rightKeyed) buffers_[1].clear();
+    copyLane0ToLane1(lanes());
+    if (halves) lanes().decimator = held.decimator;
     for (std::int32_t i = 0; i < frames; ++i)
         singleFrame<Mode, External, Bypass>(&out.left[i], &out.right[i], in.left[i],
                                             in.right[i], keyLeft(i), keyRight(i));
     const DecimatorSections<L> decimator = lanes().decimator;
     copyLane(lanes(), held, 1);
-    if (Mode == midOnly || Mode == sideOnly) lanes().decimator = decimator;
+    if (halves) lanes().decimator = decimator;
 }
 
 template <class L>
@@ -422,7 +423,7 @@ template <class L>
 void StereoProcessorOf<L>::updateDetectorFilters(bool alphaMode, double sampleRate,
                                                  double attackSeconds, double releaseSeconds,
                                                  double filterHz) noexcept {
-    changeStrips([&](ChannelStrip& strip) {
+    redesignStrips([&](ChannelStrip& strip) {
         strip.updateDetectorFilters(alphaMode, sampleRate, attackSeconds, releaseSeconds,
                                     filterHz);
     });
@@ -468,13 +469,13 @@ void StereoProcessorOf<L>::setLevels(double inputGain, double wetGain, double dr
 
 template <class L>
 void StereoProcessorOf<L>::setScoop(double gain, double sampleRate) noexcept {
-    changeStrips([&](ChannelStrip& strip) { strip.setScoop(gain, sampleRate); });
+    redesignStrips([&](ChannelStrip& strip) { strip.setScoop(gain, sampleRate); });
 }
 
 template <class L>
 void StereoProcessorOf<L>::setOversampling(int factor, bool hq) noexcept {
     if (factor == strips_[0].oversamplingFactor && hq == hq_) return;
-    changeStrips([&](ChannelStrip& strip) { strip.setOversampling(factor, hq, noiseBits_); });
+    redesignStrips([&](ChannelStrip& strip) { strip.setOversampling(factor, hq, noiseBits_); });
     audioUpsamplerLeft.setOversampling(factor, hq, kAudioUpsamplerNoise);
     audioUpsamplerRight.setOversampling(factor, hq, kAudioUpsamplerNoise);
     hq_ = hq;

@@ -131,10 +131,16 @@ private:
     double* audioRow(int strip) noexcept { return buffers_[strip].rows[FrameBuffer::audio]; }
 
     /// A setting for both strips: change(strip) on each, so that the strips
-    /// keep equal settings, then the lanes take the new designs.
+    /// keep equal settings.
     template <typename Change>
     void changeStrips(Change change) noexcept {
         for (ChannelStrip& strip : strips_) change(strip);
+    }
+    /// changeStrips for a setting that redesigns sections the lanes run:
+    /// the lanes then take the new designs.
+    template <typename Change>
+    void redesignStrips(Change change) noexcept {
+        changeStrips(change);
         lanes().takeDesigns(strips_[0], strips_[1]);
     }
 

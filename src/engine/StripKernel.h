@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/Inlining.h"
 #include <cstdint>
 
 #include "engine/ChannelStrip.h"
@@ -218,7 +219,8 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
 
 /// The static gain g for a level l: 1 at unity ratio (unity) and below the
 /// floor, else curve(l) / l.
-inline double staticGain(const GainComputer& computer, bool unity, double l) noexcept {
+TARVO_ALWAYS_INLINE double staticGain(const GainComputer& computer, bool unity,
+                                       double l) noexcept {
     return (unity || l < computer.floorLevel) ? 1.0 : computer.curve(l) / l;
 }
 

@@ -7,16 +7,6 @@
 #include "engine/StripKernel.h"
 #include "filters/Lanes.h"
 
-/// Keeps a function out of its callers, so that the compiler's inlining
-/// budget goes to the frame of two awake strips in the block loops.
-#if defined(__GNUC__)
-#define TARVO_NOINLINE __attribute__((noinline))
-#elif defined(_MSC_VER)
-#define TARVO_NOINLINE __declspec(noinline)
-#else
-#define TARVO_NOINLINE
-#endif
-
 namespace tarvo {
 
 /// The recursive state of both strips, strip A in lane 0 and B in lane 1
@@ -125,12 +115,18 @@ private:
 /// level is zero before the link, and unless SleeperRuns (the modes in
 /// which an asleep strip still compresses its cleared buffer) its static
 /// gain is not computed, its limiter window takes nothing and its output is
-/// not made; the caller restores its lane of the state afterwards. The same
-/// holds for the partner of the one strip of "Mono-L", "R-S.chn", "Mid."
-/// and "Side". -1: both awake.
+/// not made; the caller restores its lane of the state afterwards. -1: both
+/// awake. bMirrorsA: the one strip of "Mono-L", "R-S.chn", "Mid." and
+/// "Side" in lane 0, and in lane 1 its twin (the caller copies lane 0's
+/// state into lane 1 first): lane 1 takes A's audio, static gain and
+/// limiter levels, so that it takes every branch as lane 0 does, and B's
+/// window, gain computer and output are left alone.
+enum : int { bMirrorsA = 2 };
+
 template <class L, int Asleep, bool SleeperRuns = false>
 struct TwoStripsOf {
     using Value = L;
+    static constexpr bool mirror = Asleep == bMirrorsA;
     StripLanes<L>& lanes;
     ChannelStrip& a;
     ChannelStrip& b;
@@ -143,9 +139,10 @@ struct TwoStripsOf {
         : lanes(state), a(stripA), b(stripB), bufferA(frameA), bufferB(frameB) {}
 
     static constexpr bool runsA = SleeperRuns || Asleep != 0;
-    static constexpr bool runsB = SleeperRuns || Asleep != 1;
+    static constexpr bool runsB = (SleeperRuns || Asleep != 1) && !mirror;
 
     L audio(std::uint32_t i) const noexcept {
+        if (mirror) return L(bufferA.rows[FrameBuffer::audio][i]);
         return L(bufferA.rows[FrameBuffer::audio][i], bufferB.rows[FrameBuffer::audio][i]);
     }
     L* row(int r) noexcept { return rows[r]; }
@@ -162,11 +159,13 @@ struct TwoStripsOf {
     /// Per lane; with linked levels (equal in both lanes) computed once.
     L staticGain(L l, bool unity, bool linked) const noexcept {
         const double gA = runsA ? tarvo::staticGain(a.gainComputer, unity, l.lane0()) : 1.0;
-        const double gB =
-            linked ? gA : runsB ? tarvo::staticGain(b.gainComputer, unity, l.lane1()) : 1.0;
+        const double gB = linked || mirror ? gA
+                          : runsB          ? tarvo::staticGain(b.gainComputer, unity, l.lane1())
+                                           : 1.0;
         return L(gA, gB);
     }
     L limiterKey() const noexcept {
+        if (mirror) return L(magnitude(a.newestKey()));
         return L(magnitude(a.newestKey()), magnitude(b.newestKey()));
     }
     L linkLevels(L level, LevelLink link) const noexcept {
@@ -175,6 +174,7 @@ struct TwoStripsOf {
         return linkLanes(level, link);
     }
     L pushMagnitude(L m) noexcept {
+        if (mirror) return L(a.limiterDetector.pushMagnitude(m.lane0()));
         return L(runsA ? a.limiterDetector.pushMagnitude(m.lane0()) : 0.0,
                  runsB ? b.limiterDetector.pushMagnitude(m.lane1()) : 0.0);
     }
@@ -189,7 +189,7 @@ struct TwoStripsOf {
 /// strip, for the lanes that run (RunsA, RunsB; another lane's result is 0
 /// and its decimator sections must be restored by the caller).
 template <bool RunsA, bool RunsB, class L>
-inline L downsampleLanes(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
+TARVO_ALWAYS_INLINE L downsampleLanes(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
                          const L* rows) noexcept {
     IirDecimator& da = a.downsampler.decimator;
     IirDecimator& db = b.downsampler.decimator;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/Inlining.h"
 namespace tarvo {
 
 /// One second-order section, Direct Form I, over a value type V (`double`,
@@ -16,7 +17,7 @@ struct BiquadOf {
     V x1 = 0.0, x2 = 0.0;
     V y1 = 0.0, y2 = 0.0;
 
-    V process(V x) noexcept {
+    TARVO_ALWAYS_INLINE V process(V x) noexcept {
         const V y = b0 * x + b1 * x1 + b2 * x2 + c1 * y1 + c2 * y2;
         x2 = x1;
         x1 = x;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/Inlining.h"
 #include "filters/HalfbandFir.h"
 #include "filters/IirDecimator.h"
 
@@ -36,7 +37,7 @@ struct Downsampler {
 /// inputs from p into one dithered value; with hq each half of the block is
 /// decimated and halfband(u0, u1) halves the rate of the pair.
 template <typename V, typename Decimate, typename Halfband>
-inline V downsample(bool hq, int stageFactor, const V* in, Decimate decimate,
+TARVO_ALWAYS_INLINE V downsample(bool hq, int stageFactor, const V* in, Decimate decimate,
                     Halfband halfband) noexcept {
     if (!hq) return decimate(in);
     const V u0 = decimate(in);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/Inlining.h"
 #include <cstdint>
 
 #include "filters/Biquad.h"
@@ -24,7 +25,7 @@ struct DecimatorSections {
 
     /// input(i) is the i-th of the N inputs.
     template <int N, typename Input>
-    V decimate(Input input) noexcept {
+    TARVO_ALWAYS_INLINE V decimate(Input input) noexcept {
         for (int i = 0; i + 1 < N; ++i) lowPass.process(input(i));
         return gain * correction.process(lowPass.process(input(N - 1)));
     }
@@ -32,7 +33,7 @@ struct DecimatorSections {
     /// decimate<factor> for a factor of 2, 4 or 8; any other factor passes
     /// input(0) and runs no section.
     template <typename Input>
-    V decimate(int factor, Input input) noexcept {
+    TARVO_ALWAYS_INLINE V decimate(int factor, Input input) noexcept {
         switch (factor) {
             case 2: return decimate<2>(input);
             case 4: return decimate<4>(input);

@@ -193,4 +193,16 @@ void copyLane(S& to, const S& from, int lane) noexcept {
         std::memcpy(t + k, f + k, sizeof(double));
 }
 
+/// Lane 0 of every pair of lanes in `s` copied into lane 1: how a lane
+/// becomes the twin of the other, so that it takes every branch the same
+/// way. S holds only lanes, as for copyLane.
+template <class S>
+void copyLane0ToLane1(S& s) noexcept {
+    static_assert(std::is_trivially_copyable<S>::value, "plain state");
+    static_assert(sizeof(S) % sizeof(Lanes2) == 0, "only lanes");
+    unsigned char* p = reinterpret_cast<unsigned char*>(&s);
+    for (std::size_t k = 0; k < sizeof(S); k += sizeof(Lanes2))
+        std::memcpy(p + k + sizeof(double), p + k, sizeof(double));
+}
+
 }  // namespace tarvo

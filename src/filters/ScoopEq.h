@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/Inlining.h"
 #include "filters/Biquad.h"
 
 namespace tarvo {
@@ -12,7 +13,7 @@ struct ScoopChain {
     BiquadOf<V> shelf, peak1, peak2, peak3;
     V gain = 1.0;
 
-    V process(V x) noexcept {
+    TARVO_ALWAYS_INLINE V process(V x) noexcept {
         return gain * peak3.process(peak2.process(peak1.process(shelf.process(x))));
     }
     /// Clears the four sections' histories.

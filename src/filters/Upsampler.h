@@ -1,5 +1,6 @@
 #pragma once
 
+#include "filters/Inlining.h"
 #include "filters/HalfbandFir.h"
 #include "filters/PolyInterpolator.h"
 
@@ -33,7 +34,7 @@ struct Upsampler {
     void takeStateFrom(const Upsampler& other) noexcept;
 };
 
-inline void Upsampler::process(double x, double* out) noexcept {
+TARVO_ALWAYS_INLINE void Upsampler::process(double x, double* out) noexcept {
     if (!hq) {
         interpolator.process(x, out);
         return;

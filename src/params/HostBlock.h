@@ -37,7 +37,7 @@ void runHostBlock(ParameterController& params, StereoProcessor& engine, std::int
     }
     params.processLevel(processLevel);
     params.configureEngine();
-    processBlock(engine, params.sideChainExternal(), inputs, outputs, frames);
+    processHostBuffers(engine, params.sideChainExternal(), inputs, outputs, frames);
     params.releaseEngine();
 }
 

@@ -19,7 +19,7 @@ TEST(BlockDriver, AFrameTheEngineLeavesUnwrittenComesOutAsSilence) {
     float* inputs[4] = {in.data(), in.data(), in.data(), in.data()};
     float* outputs[2] = {outLeft.data(), outRight.data()};
     for (bool external : {false, true}) {
-        processBlock(engine, external, inputs, outputs, 64);
+        processHostBuffers(engine, external, inputs, outputs, 64);
         EXPECT_EQ(outLeft, std::vector<float>(64, 0.0f));
         EXPECT_EQ(outRight, std::vector<float>(64, 0.0f));
     }
@@ -36,10 +36,10 @@ TEST(BlockDriver, MissingSideChainChannelsReadAsSilence) {
     std::vector<double> outLeft(256), outRight(256), expectLeft(256), expectRight(256);
     double* inputs[4] = {left.data(), right.data(), nullptr, nullptr};
     double* outputs[2] = {outLeft.data(), outRight.data()};
-    processBlock(engine, true, inputs, outputs, 256);
+    processHostBuffers(engine, true, inputs, outputs, 256);
     double* zeroKey[4] = {left.data(), right.data(), zeros.data(), zeros.data()};
     double* expected[2] = {expectLeft.data(), expectRight.data()};
-    processBlock(reference, true, zeroKey, expected, 256);
+    processHostBuffers(reference, true, zeroKey, expected, 256);
     EXPECT_EQ(outLeft, expectLeft);
     EXPECT_EQ(outRight, expectRight);
     EXPECT_NE(outLeft, std::vector<double>(256, 0.0));
@@ -50,10 +50,10 @@ TEST(BlockDriver, NullArraysAndChannelsWriteNothing) {
     std::vector<double> in(32, 0.5), out(32, 3.0);
     double* inputs[4] = {in.data(), in.data(), nullptr, nullptr};
     double* outputs[2] = {out.data(), nullptr};
-    processBlock<double>(engine, false, nullptr, outputs, 32);
-    processBlock<double>(engine, false, inputs, nullptr, 32);
+    processHostBuffers<double>(engine, false, nullptr, outputs, 32);
+    processHostBuffers<double>(engine, false, inputs, nullptr, 32);
     EXPECT_EQ(out, std::vector<double>(32, 3.0));
-    processBlock(engine, false, inputs, outputs, 32);  // only the left channel is written
+    processHostBuffers(engine, false, inputs, outputs, 32);  // only the left channel is written
     EXPECT_NE(out, std::vector<double>(32, 3.0));
 }
 
@@ -193,7 +193,7 @@ void expectBlockPathMatchesReference(int mode, bool homeExternal, std::uint32_t 
 
         Sample* in[4] = {inputs[0].data(), inputs[1].data(), inputs[2].data(), inputs[3].data()};
         Sample* out[2] = {outputs[0].data(), outputs[1].data()};
-        processBlock(blocks, external, in, out, frames);
+        processHostBuffers(blocks, external, in, out, frames);
 
         for (int i = 0; i < frames; ++i, ++frame) {
             double left = 0.0;
