@@ -13,18 +13,6 @@
 
 namespace tarvo {
 
-/// Scratch for one frame of one strip: five rows of up to eight sub-samples
-/// (only the first subSampleCount entries of a row are used).
-struct FrameBuffer {
-    enum Row { audio = 0, level = 1, processed = 2, averageLimitGain = 3, peakLimitGain = 4 };
-    alignas(16) double rows[5][8];
-
-    void clear() noexcept {
-        for (auto& row : rows)
-            for (double& v : row) v = 0.0;
-    }
-};
-
 /// One compressor channel's settings and the parts of it that run per
 /// strip: resamplers, gain computer, limiter window, silence gate. A frame
 /// runs detect (key in, levels out), then compress (static gain, gain

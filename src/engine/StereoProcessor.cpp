@@ -12,25 +12,30 @@ constexpr bool twoStrips(int mode) { return mode == stereo || mode == midSide ||
 }  // namespace
 
 template <class L>
-StereoProcessorOf<L>::StereoProcessorOf() : lanes_(strips_[0], strips_[1]) {
-    for (FrameBuffer& buffer : buffers_) buffer.clear();
-}
+StereoProcessorOf<L>::StereoProcessorOf() : lanes_(strips_[0], strips_[1]) {}
 
 template <class L>
 template <LevelLink link, bool externalAudio>
-inline L StereoProcessorOf<L>::runBoth(double keyA, double keyB, double audioA,
-                                       double audioB) noexcept {
+inline void StereoProcessorOf<L>::runBoth(const double* keyA, const double* keyB,
+                                          const double* audioA, const double* audioB,
+                                          std::uint32_t frames, L* y) noexcept {
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
-    a.upsampler.process(a.inputGain * keyA, audioRow(0));
-    b.upsampler.process(b.inputGain * keyB, audioRow(1));
-    const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
-    return runLanesFrame(lanes(), a, b, buffers_[0], buffers_[1], link, linkLimiter, [&] {
+    LaneRows<L>& r = rows();
+    const std::uint32_t n = a.subSampleCount;
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        a.upsampler.process(a.inputGain * keyA[j], r.key[0] + j * n);
+        b.upsampler.process(b.inputGain * keyB[j], r.key[1] + j * n);
+        r.limiterKey[j] = newestKeys<L>(a, b);
         if (externalAudio) {
-            audioUpsamplerLeft.process(a.inputGain * audioA, audioRow(0));
-            audioUpsamplerRight.process(b.inputGain * audioB, audioRow(1));
+            audioUpsamplerLeft.process(a.inputGain * audioA[j], r.audio[0] + j * n);
+            audioUpsamplerRight.process(b.inputGain * audioB[j], r.audio[1] + j * n);
         }
-    });
+    }
+    const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
+    runLanes(lanes(), a, b, r, frames, externalAudio, link, linkLimiter);
+    for (std::uint32_t j = 0; j < frames; ++j)
+        y[j] = downsampleLanes<true, true>(lanes(), a, b, r.processed + j * n);
 }
 
 template <class L>
@@ -40,10 +45,10 @@ double StereoProcessorOf<L>::runOneAsleep(int asleep, LevelLink link, bool exter
     Upsampler* upA = externalAudio ? &audioUpsamplerLeft : nullptr;
     Upsampler* upB = externalAudio ? &audioUpsamplerRight : nullptr;
     if (asleep == 0)
-        return runLanesAsleep<0>(lanes(), strips_[0], strips_[1], buffers_[0], buffers_[1], link,
-                                 keyA, keyB, upA, upB, audioA, audioB);
-    return runLanesAsleep<1>(lanes(), strips_[0], strips_[1], buffers_[0], buffers_[1], link,
-                             keyA, keyB, upA, upB, audioA, audioB);
+        return runLanesAsleep<0>(lanes(), strips_[0], strips_[1], rows(), link, keyA, keyB, upA,
+                                 upB, audioA, audioB);
+    return runLanesAsleep<1>(lanes(), strips_[0], strips_[1], rows(), link, keyA, keyB, upA, upB,
+                             audioA, audioB);
 }
 
 template <class L>
@@ -53,17 +58,17 @@ L StereoProcessorOf<L>::runSleeperRuns(int asleep, LevelLink link, bool external
     Upsampler* upA = externalAudio ? &audioUpsamplerLeft : nullptr;
     Upsampler* upB = externalAudio ? &audioUpsamplerRight : nullptr;
     if (asleep == 0)
-        return runLanesSleeperRuns<0>(lanes(), strips_[0], strips_[1], buffers_[0], buffers_[1],
-                                      link, keyA, keyB, upA, upB, audioA, audioB);
-    return runLanesSleeperRuns<1>(lanes(), strips_[0], strips_[1], buffers_[0], buffers_[1],
-                                  link, keyA, keyB, upA, upB, audioA, audioB);
+        return runLanesSleeperRuns<0>(lanes(), strips_[0], strips_[1], rows(), link, keyA, keyB,
+                                      upA, upB, audioA, audioB);
+    return runLanesSleeperRuns<1>(lanes(), strips_[0], strips_[1], rows(), link, keyA, keyB, upA,
+                                  upB, audioA, audioB);
 }
 
 template <class L>
 void StereoProcessorOf<L>::idleBoth() noexcept {
     for (int k = 0; k < 2; ++k) {
         strips_[k].limiterDetector.pushZero();
-        buffers_[k].clear();
+        rows().clearFrame(k);
     }
     lanes().limiter.idle();
 }
@@ -81,8 +86,8 @@ L StereoProcessorOf<L>::downsampleRows0(bool downA, bool downB) noexcept {
     if (!downA && !downB) return 0.0;
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
-    const double* rowA = audioRow(0);
-    const double* rowB = audioRow(1);
+    const double* rowA = keyRow(0);
+    const double* rowB = keyRow(1);
     L rows[8];
     for (std::uint32_t i = 0; i < a.subSampleCount; ++i) rows[i] = L(rowA[i], rowB[i]);
     if (downA && downB) return downsampleLanes<true, true>(lanes(), a, b, rows);
@@ -95,62 +100,70 @@ L StereoProcessorOf<L>::downsampleRows0(bool downA, bool downB) noexcept {
 
 template <class L>
 template <int Mode, bool External>
-inline void StereoProcessorOf<L>::pairFrame(double* outLeft, double* outRight, double left,
-                                            double right, double keyLeft,
-                                            double keyRight) noexcept {
+inline void StereoProcessorOf<L>::pairFrames(const HostChunk& in, HostChunk& out,
+                                             std::int32_t frames) noexcept {
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
-    if (Mode == midSide) {
-        // Keyed by the main signal also with an External key.
-        const double m = (left + right) * 0.5;
-        const double s = (left - right) * 0.5;
-        const bool activeA = a.gate(m);
-        const bool activeB = b.gate(s);
-        double mid = m;
-        double side = s;
-        if (activeA && activeB) {
-            const L y = runBoth<LevelLink::maximum, External>(m, s, m, s);
-            mid = y.lane0();
-            side = y.lane1();
-        } else if (activeA || activeB) {
-            // Both strips run, also the asleep one (its cleared level loses
-            // the link).
-            const L y = runSleeperRuns(activeA ? 1 : 0, LevelLink::maximum, External, m, s, m, s);
-            mid = y.lane0();
-            side = y.lane1();
-        } else {
-            idleBoth();
-        }
-        // The output sums are clipped whatever the saturation setting.
-        *outLeft = a.softClipper.shape(mid + side);
-        *outRight = b.softClipper.shape(mid - side);
-        return;
+    constexpr bool ms = Mode == midSide;
+    constexpr LevelLink link = ms                ? LevelLink::maximum
+                               : Mode == stereo ? LevelLink::average
+                                                : LevelLink::none;
+    // What each strip hears and carries, and both gates, frame by frame.
+    // "M/S" is keyed by mid and side also with an External key; with the
+    // main input as the key, gate(k, k) is gate(k).
+    double keyA[HostChunk::size], keyB[HostChunk::size];
+    double audioA[HostChunk::size], audioB[HostChunk::size];
+    bool activeA[HostChunk::size], activeB[HostChunk::size];
+    for (std::int32_t f = 0; f < frames; ++f) {
+        const double left = in.left[f];
+        const double right = in.right[f];
+        audioA[f] = ms ? (left + right) * 0.5 : left;
+        audioB[f] = ms ? (left - right) * 0.5 : right;
+        keyA[f] = ms || !External ? audioA[f] : in.keyLeft[f];
+        keyB[f] = ms || !External ? audioB[f] : in.keyRight[f];
+        activeA[f] = a.gate(keyA[f], audioA[f]);
+        activeB[f] = b.gate(keyB[f], audioB[f]);
     }
-    // "Stereo" and "2 Mono". With the main input as the key, gate(k, k) is gate(k).
-    constexpr LevelLink link = Mode == stereo ? LevelLink::average : LevelLink::none;
-    const double kA = External ? keyLeft : left;
-    const double kB = External ? keyRight : right;
-    const bool activeA = a.gate(kA, left);
-    const bool activeB = b.gate(kB, right);
-    if (activeA && activeB) {
-        const L y = runBoth<link, External>(kA, kB, left, right);
-        *outLeft = y.lane0();
-        *outRight = y.lane1();
-    } else if (!activeA && !activeB) {
-        idleBoth();
-        *outLeft = left;
-        *outRight = right;
-    } else if (Mode == dualMono && External) {
-        // Both strips run, also the asleep one.
-        const L y = runSleeperRuns(activeA ? 1 : 0, link, true, kA, kB, left, right);
-        *outLeft = y.lane0();
-        *outRight = y.lane1();
-    } else {
-        // One asleep: in "Stereo" its level counts as zero in the average,
-        // no limiter link; its input passes unchanged.
-        const double y = runOneAsleep(activeA ? 1 : 0, link, External, kA, kB, left, right);
-        *outLeft = activeA ? y : left;
-        *outRight = activeB ? y : right;
+    std::int32_t f = 0;
+    while (f < frames) {
+        double yA = audioA[f];
+        double yB = audioB[f];
+        if (activeA[f] && activeB[f]) {
+            std::int32_t end = f + 1;
+            while (end < frames && activeA[end] && activeB[end]) ++end;
+            L y[HostChunk::size];
+            runBoth<link, External>(keyA + f, keyB + f, audioA + f, audioB + f,
+                                    static_cast<std::uint32_t>(end - f), y);
+            for (std::int32_t j = 0; f + j < end; ++j) {
+                const double mid = y[j].lane0();
+                const double side = y[j].lane1();
+                // "M/S": the output sums are clipped whatever the saturation setting.
+                out.left[f + j] = ms ? a.softClipper.shape(mid + side) : mid;
+                out.right[f + j] = ms ? b.softClipper.shape(mid - side) : side;
+            }
+            f = end;
+            continue;
+        }
+        if (!activeA[f] && !activeB[f]) {
+            idleBoth();
+        } else if (ms || (Mode == dualMono && External)) {
+            // Both strips run, also the asleep one (in "M/S" its cleared
+            // level loses the link).
+            const L y = runSleeperRuns(activeA[f] ? 1 : 0, link, External, keyA[f], keyB[f],
+                                       audioA[f], audioB[f]);
+            yA = y.lane0();
+            yB = y.lane1();
+        } else {
+            // One asleep: in "Stereo" its level counts as zero in the average,
+            // no limiter link; its input passes unchanged.
+            const double y = runOneAsleep(activeA[f] ? 1 : 0, link, External, keyA[f], keyB[f],
+                                          audioA[f], audioB[f]);
+            if (activeA[f]) yA = y;
+            else yB = y;
+        }
+        out.left[f] = ms ? a.softClipper.shape(yA + yB) : yA;
+        out.right[f] = ms ? b.softClipper.shape(yA - yB) : yB;
+        ++f;
     }
 }
 
@@ -171,14 +184,14 @@ TARVO_NOINLINE void StereoProcessorOf<L>::pairBypassFrame(double* outLeft, doubl
     const double kB = ms || !External ? audioB : keyRight;
     const bool activeA = a.gate(kA, audioA);
     const bool activeB = b.gate(kB, audioB);
-    // An asleep strip idles: its limiter takes one idle step, its row 0 is cleared.
+    // An asleep strip idles: its limiter takes one idle step, its rows are cleared.
     for (int k = 0; k < 2; ++k) {
-        if (!(k == 0 ? activeA : activeB)) buffers_[k].clear();
+        if (!(k == 0 ? activeA : activeB)) rows().clearFrame(k);
         strips_[k].limiterDetector.pushZero();
     }
     lanes().limiter.idle();
-    if (activeA) a.upsampler.process(a.inputGain * kA, audioRow(0));
-    if (activeB) b.upsampler.process(b.inputGain * kB, audioRow(1));
+    if (activeA) a.upsampler.process(a.inputGain * kA, keyRow(0));
+    if (activeB) b.upsampler.process(b.inputGain * kB, keyRow(1));
     // In "M/S" and in "2 Mono" with the external key both strips run when
     // either is awake (an asleep one its limiter's second idle step); in
     // "Stereo" and "2 Mono" with the main key only the awake ones run.
@@ -188,9 +201,8 @@ TARVO_NOINLINE void StereoProcessorOf<L>::pairBypassFrame(double* outLeft, doubl
     if (runA && !activeA) idleLimiterLane(0);
     if (runB && !activeB) idleLimiterLane(1);
     if (External) {
-        if (bothRun ? runA : activeA) audioUpsamplerLeft.process(a.inputGain * audioA, audioRow(0));
-        if (bothRun ? runB : activeB)
-            audioUpsamplerRight.process(b.inputGain * audioB, audioRow(1));
+        if (bothRun ? runA : activeA) audioUpsamplerLeft.process(a.inputGain * audioA, keyRow(0));
+        if (bothRun ? runB : activeB) audioUpsamplerRight.process(b.inputGain * audioB, keyRow(1));
     }
     downsampleRows0(runA, runB);
     const double yA = runA ? a.delayedAudio(External ? audioUpsamplerLeft : a.upsampler) : audioA;
@@ -206,88 +218,153 @@ TARVO_NOINLINE void StereoProcessorOf<L>::pairBypassFrame(double* outLeft, doubl
     }
 }
 
+namespace {
+
+/// What strip A of a one-strip mode compresses (audio, keyed by key) and
+/// what strip B only delays (other), from one frame of the inputs.
+struct OneStripFrame {
+    double audio, key, other;
+};
+
+template <int Mode, bool External>
+OneStripFrame oneStripFrame(double left, double right, double keyLeft, double keyRight) {
+    constexpr bool halves = Mode == midOnly || Mode == sideOnly;
+    OneStripFrame f{left, External ? keyLeft : left, 0.0};
+    if (Mode == rightKeyed) f.key = External ? keyRight : right;
+    if (halves) {
+        const double mid = (left + right) * 0.5;
+        const double side = (left - right) * 0.5;
+        f.audio = Mode == midOnly ? mid : side;
+        f.other = Mode == midOnly ? side : mid;
+        f.key = !External         ? f.audio
+                : Mode == midOnly ? (keyLeft + keyRight) * 0.5
+                                  : (keyLeft - keyRight) * 0.5;
+    }
+    return f;
+}
+
+/// A's gate in a one-strip mode. With the external key "Mid." and "Side"
+/// stay awake while the key or either main channel sounds: the half that
+/// is only delayed needs the strip awake as well.
+template <int Mode, bool External>
+bool oneStripGate(ChannelStrip& a, const OneStripFrame& f, double left, double right) {
+    if ((Mode == midOnly || Mode == sideOnly) && External)
+        return a.gateHearing(f.key != 0.0 || left != 0.0 || right != 0.0);
+    return a.gate(f.key, f.audio);
+}
+
+/// The outputs of a one-strip mode from A's result and B's delayed half.
+template <int Mode>
+void oneStripOutputs(double compressed, double delayed, double& outLeft, double& outRight) {
+    if (Mode != midOnly && Mode != sideOnly) {
+        outLeft = compressed;
+        outRight = compressed;
+        return;
+    }
+    const double m = Mode == midOnly ? compressed : delayed;
+    const double s = Mode == midOnly ? delayed : compressed;
+    outLeft = s + m;
+    outRight = m - s;
+}
+
+}  // namespace
+
 template <class L>
-template <int Mode, bool External, bool Bypass>
-inline void StereoProcessorOf<L>::singleFrame(double* outLeft, double* outRight, double left,
-                                              double right, double keyLeft,
-                                              double keyRight) noexcept {
+template <int Mode, bool External>
+inline void StereoProcessorOf<L>::singleFrames(const HostChunk& in, HostChunk& out,
+                                               std::int32_t frames) noexcept {
+    ChannelStrip& a = strips_[0];
+    ChannelStrip& b = strips_[1];
+    LaneRows<L>& r = rows();
+    constexpr bool halves = Mode == midOnly || Mode == sideOnly;
+    const std::uint32_t n = a.subSampleCount;
+    OneStripFrame f[HostChunk::size];
+    bool open[HostChunk::size];
+    for (std::int32_t i = 0; i < frames; ++i) {
+        f[i] = oneStripFrame<Mode, External>(in.left[i], in.right[i],
+                                             External ? in.keyLeft[i] : in.left[i],
+                                             External ? in.keyRight[i] : in.right[i]);
+        open[i] = oneStripGate<Mode, External>(a, f[i], in.left[i], in.right[i]);
+    }
+    std::int32_t i = 0;
+    while (i < frames) {
+        if (!open[i]) {
+            // A idles and passes its input; with the main key "Mid." and
+            // "Side" delay the other half through B all the same.
+            a.limiterDetector.pushZero();
+            lanes().limiter.idle();
+            double delayed = f[i].other;
+            if (halves && !External) {
+                b.upsampler.process(a.inputGain * f[i].other, keyRow(1));
+                delayed = downsampleRows0(false, true).lane1();
+            }
+            oneStripOutputs<Mode>(f[i].audio, delayed, out.left[i], out.right[i]);
+            ++i;
+            continue;
+        }
+        std::int32_t end = i + 1;
+        while (end < frames && open[end]) ++end;
+        const std::uint32_t count = static_cast<std::uint32_t>(end - i);
+        for (std::uint32_t j = 0; j < count; ++j) {
+            const OneStripFrame& g = f[i + j];
+            a.upsampler.process(a.inputGain * g.key, r.key[0] + j * n);
+            r.limiterKey[j] = newestKeys<L, bMirrorsA>(a, b);
+            if (External)
+                audioUpsamplerLeft.process(a.inputGain * g.audio, r.audio[0] + j * n);
+            else if (Mode == rightKeyed)
+                // The audio through B's upsampler; A's levels come from the key R.
+                b.upsampler.process(a.inputGain * g.audio, r.audio[0] + j * n);
+            if (halves) b.upsampler.process(a.inputGain * g.other, r.key[1] + j * n);
+        }
+        runLanes<bMirrorsA>(lanes(), a, b, r, count, External || Mode == rightKeyed,
+                            LevelLink::none, false);
+        if (halves) {
+            // Lane 1 of the way down takes B's delayed half.
+            for (std::uint32_t k = 0; k < count * n; ++k)
+                r.processed[k] = L(r.processed[k].lane0(), r.key[1][k]);
+        }
+        for (std::uint32_t j = 0; j < count; ++j) {
+            const L* p = r.processed + j * n;
+            const L y = halves ? downsampleLanes<true, true>(lanes(), a, b, p)
+                               : downsampleLanes<true, false>(lanes(), a, b, p);
+            oneStripOutputs<Mode>(y.lane0(), y.lane1(), out.left[i + j], out.right[i + j]);
+        }
+        i = end;
+    }
+}
+
+template <class L>
+template <int Mode, bool External>
+TARVO_NOINLINE void StereoProcessorOf<L>::singleBypassFrame(double* outLeft, double* outRight,
+                                                            double left, double right,
+                                                            double keyLeft,
+                                                            double keyRight) noexcept {
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     constexpr bool halves = Mode == midOnly || Mode == sideOnly;
-    const double mid = (left + right) * 0.5;
-    const double side = (left - right) * 0.5;
-    // What strip A compresses (audio, keyed by key), what strip B delays.
-    double audio = left;
-    double key = External ? keyLeft : left;
-    double other = 0.0;
-    if (Mode == rightKeyed) key = External ? keyRight : right;
-    if (halves) {
-        audio = Mode == midOnly ? mid : side;
-        other = Mode == midOnly ? side : mid;
-        key = !External ? audio : Mode == midOnly ? (keyLeft + keyRight) * 0.5
-                                                  : (keyLeft - keyRight) * 0.5;
-    }
-    // With the external key "Mid." and "Side" stay awake while the key or
-    // either main channel sounds: the half that is only delayed needs the
-    // strip awake as well.
-    const bool open = halves && External
-                          ? a.gateHearing(key != 0.0 || left != 0.0 || right != 0.0)
-                          : a.gate(key, audio);
+    const OneStripFrame f = oneStripFrame<Mode, External>(left, right, keyLeft, keyRight);
+    const bool open = oneStripGate<Mode, External>(a, f, left, right);
     // The delayed half runs while A is awake, and always with the main key.
     const bool delays = halves && (open || !External);
-
-    TwoStripsOf<L, bMirrorsA> strips(lanes(), a, b, buffers_[0], buffers_[1]);
     if (open) {
-        a.upsampler.process(a.inputGain * key, audioRow(0));
-        if (!Bypass) detectRows(strips, LevelLink::none);
+        a.upsampler.process(a.inputGain * f.key, keyRow(0));
         if (External)
-            audioUpsamplerLeft.process(a.inputGain * audio, audioRow(0));
+            audioUpsamplerLeft.process(a.inputGain * f.audio, keyRow(0));
         else if (Mode == rightKeyed)
-            // The audio replaces the key in A's row 0; row 1 keeps R's levels.
-            b.upsampler.process(a.inputGain * left, audioRow(0));
-        if (!Bypass) {
-            compressRows(strips, false);
-            finishRows(strips, false);
-        } else {
-            a.limiterDetector.pushZero();
-            lanes().limiter.idle();
-        }
+            b.upsampler.process(a.inputGain * f.audio, keyRow(0));
     } else {
-        a.limiterDetector.pushZero();
-        lanes().limiter.idle();
-        buffers_[0].clear();
+        rows().clearFrame(0);
     }
-    if (delays) b.upsampler.process(a.inputGain * other, audioRow(1));
-
-    // The way down: A's result in lane 0, B's delayed half in lane 1.
-    L y = 0.0;
-    if (delays || Bypass) {
-        if (open && delays) {
-            const double* rowB = audioRow(1);
-            L* rows = strips.rows[FrameBuffer::processed];
-            for (std::uint32_t i = 0; i < a.subSampleCount; ++i)
-                rows[i] = L(Bypass ? audioRow(0)[i] : rows[i].lane0(), rowB[i]);
-            y = downsampleLanes<true, true>(lanes(), a, b, rows);
-        } else {
-            y = downsampleRows0(open, delays);
-        }
-    } else if (open) {
-        y = downsampleLanes<true, false>(lanes(), a, b, strips.rows[FrameBuffer::processed]);
-    }
+    a.limiterDetector.pushZero();
+    lanes().limiter.idle();
+    if (delays) b.upsampler.process(a.inputGain * f.other, keyRow(1));
+    downsampleRows0(open, delays);
     const Upsampler& audioSource =
         External ? audioUpsamplerLeft : Mode == rightKeyed ? b.upsampler : a.upsampler;
-    const double compressed = !open ? audio : Bypass ? a.delayedAudio(audioSource) : y.lane0();
-    if (!halves) {
-        *outLeft = compressed;
-        *outRight = compressed;
-        return;
-    }
-    // Bypassed, the exact delay of the path, as the other half gets it.
-    const double delayed = !delays ? other : Bypass ? b.delayedAudio(b.upsampler) : y.lane1();
-    const double m = Mode == midOnly ? compressed : delayed;
-    const double s = Mode == midOnly ? delayed : compressed;
-    *outLeft = s + m;
-    *outRight = m - s;
+    // The exact delay of the path for both halves.
+    const double compressed = open ? a.delayedAudio(audioSource) : f.audio;
+    const double delayed = delays ? b.delayedAudio(b.upsampler) : f.other;
+    oneStripOutputs<Mode>(compressed, delayed, *outLeft, *outRight);
 }
 
 template <class L>
@@ -297,14 +374,13 @@ TARVO_NOINLINE void StereoProcessorOf<L>::runFrames(const HostChunk& in, HostChu
     auto keyLeft = [&](std::int32_t i) { return External ? in.keyLeft[i] : in.left[i]; };
     auto keyRight = [&](std::int32_t i) { return External ? in.keyRight[i] : in.right[i]; };
     if (twoStrips(Mode)) {
-        for (std::int32_t i = 0; i < frames; ++i) {
-            if (Bypass)
-                pairBypassFrame<Mode, External>(&out.left[i], &out.right[i], in.left[i],
-                                                in.right[i], keyLeft(i), keyRight(i));
-            else
-                pairFrame<Mode, External>(&out.left[i], &out.right[i], in.left[i], in.right[i],
-                                          keyLeft(i), keyRight(i));
+        if (!Bypass) {
+            pairFrames<Mode, External>(in, out, frames);
+            return;
         }
+        for (std::int32_t i = 0; i < frames; ++i)
+            pairBypassFrame<Mode, External>(&out.left[i], &out.right[i], in.left[i],
+                                            in.right[i], keyLeft(i), keyRight(i));
         return;
     }
     // Strip B's lane runs as the twin of A's through the chunk and then
@@ -314,9 +390,13 @@ TARVO_NOINLINE void StereoProcessorOf<L>::runFrames(const HostChunk& in, HostChu
     const StripLanes<L> held = lanes();
     copyLane0ToLane1(lanes());
     if (halves) lanes().decimator = held.decimator;
-    for (std::int32_t i = 0; i < frames; ++i)
-        singleFrame<Mode, External, Bypass>(&out.left[i], &out.right[i], in.left[i],
-                                            in.right[i], keyLeft(i), keyRight(i));
+    if (Bypass) {
+        for (std::int32_t i = 0; i < frames; ++i)
+            singleBypassFrame<Mode, External>(&out.left[i], &out.right[i], in.left[i],
+                                              in.right[i], keyLeft(i), keyRight(i));
+    } else {
+        singleFrames<Mode, External>(in, out, frames);
+    }
     const DecimatorSections<L> decimator = lanes().decimator;
     copyLane(lanes(), held, 1);
     if (halves) lanes().decimator = decimator;

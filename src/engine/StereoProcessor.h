@@ -127,8 +127,18 @@ private:
     template <class>
     friend class StereoProcessorOf;
 
+    /// A chunk of a host block in double precision: main left and right,
+    /// side-chain left and right (read only with the external key).
+    struct HostChunk {
+        static constexpr std::int32_t size = LaneRows<L>::maxFrames;
+        double left[size], right[size], keyLeft[size], keyRight[size];
+    };
+
     StripLanes<L>& lanes() noexcept { return lanes_.get(); }
-    double* audioRow(int strip) noexcept { return buffers_[strip].rows[FrameBuffer::audio]; }
+    LaneRows<L>& rows() noexcept { return rows_.get(); }
+    /// Strip k's key row, which a frame-by-frame path also uses for the
+    /// audio it takes down ("row 0").
+    double* keyRow(int k) noexcept { return rows().key[k]; }
 
     /// A setting for both strips: change(strip) on each, so that the strips
     /// keep equal settings.
@@ -144,52 +154,55 @@ private:
         lanes().takeDesigns(strips_[0], strips_[1]);
     }
 
-    /// Both strips awake: keys to rows 0, the audio to rows 0 when it differs
-    /// from the key (externalAudio), then runLanesFrame. The link and
-    /// externalAudio are template arguments, so the block loops get their
-    /// frame inline with no branches on them.
+    /// `frames` frames with both strips awake: the keys (and, externalAudio,
+    /// the audio) to the oversampled rate, runLanes, the way down; y[j] holds
+    /// frame j's outputs in their lanes. The link and externalAudio are
+    /// template arguments, so the loops have no branches on them.
     template <LevelLink link, bool externalAudio>
-    L runBoth(double keyA, double keyB, double audioA, double audioB) noexcept;
-    /// Strip `asleep` (0: A, 1: B) asleep, the other awake; see runLanesAsleep.
+    void runBoth(const double* keyA, const double* keyB, const double* audioA,
+                 const double* audioB, std::uint32_t frames, L* y) noexcept;
+    /// One frame, strip `asleep` (0: A, 1: B) asleep, the other awake; see
+    /// runLanesAsleep.
     double runOneAsleep(int asleep, LevelLink link, bool externalAudio, double keyA, double keyB,
                         double audioA, double audioB) noexcept;
-    /// Strip `asleep` asleep but running; see runLanesSleeperRuns.
+    /// One frame, strip `asleep` asleep but running; see runLanesSleeperRuns.
     L runSleeperRuns(int asleep, LevelLink link, bool externalAudio, double keyA, double keyB,
                      double audioA, double audioB) noexcept;
-    /// Both strips asleep: what an inactive strip does, in each lane.
+    /// One frame with both strips asleep: what an inactive strip does, in each lane.
     void idleBoth() noexcept;
     /// Strip k's limiter idles one more step (its window takes a zero, its
     /// lane of the sections decays), the other lane kept.
     void idleLimiterLane(int k) noexcept;
-    /// Rows 0 of the strips (A if downA, B if downB) through the way down,
-    /// a lane that does not go down kept as it was (its result 0).
+    /// One frame of the strips' key rows (A if downA, B if downB) through
+    /// the way down, a lane that does not go down kept as it was (its
+    /// result 0).
     L downsampleRows0(bool downA, bool downB) noexcept;
 
-    /// "Stereo", "M/S" and "2 Mono", unbypassed: both gates, then the strips
-    /// side by side, an asleep one holding its lane.
+    /// "Stereo", "M/S" and "2 Mono", unbypassed: both gates for every frame,
+    /// then each run of frames with both strips awake in one go, a frame with
+    /// an asleep strip on its own (the asleep one holding its lane).
     template <int Mode, bool External>
-    void pairFrame(double* outLeft, double* outRight, double left, double right,
-                   double keyLeft, double keyRight) noexcept;
-    /// "Stereo", "M/S" and "2 Mono", bypassed: each awake strip returns its
-    /// audio delayed by the latency, its limiter idles and its decimator
-    /// takes row 0.
+    void pairFrames(const HostChunk& in, HostChunk& out,
+                    std::int32_t frames) noexcept;
+    /// One frame of "Stereo", "M/S" and "2 Mono", bypassed: each awake strip
+    /// returns its audio delayed by the latency, its limiter idles and its
+    /// decimator takes its key row.
     template <int Mode, bool External>
     void pairBypassFrame(double* outLeft, double* outRight, double left, double right,
                          double keyLeft, double keyRight) noexcept;
-    /// "Mono-L", "R-S.chn", "Mid." and "Side": strip A in lane 0 compresses
-    /// (or, Bypass, delays), strip B at most delays the other half of "Mid."
-    /// and "Side" through its resamplers; lane 1's other state is held by
-    /// runFrames.
-    template <int Mode, bool External, bool Bypass>
-    void singleFrame(double* outLeft, double* outRight, double left, double right,
-                     double keyLeft, double keyRight) noexcept;
+    /// "Mono-L", "R-S.chn", "Mid." and "Side", unbypassed: A's gate for every
+    /// frame, then each run of frames with A awake in one go, strip A in
+    /// lane 0 and its twin in lane 1; strip B at most delays the other half
+    /// of "Mid." and "Side" through its resamplers (lane 1 of the way down).
+    template <int Mode, bool External>
+    void singleFrames(const HostChunk& in, HostChunk& out,
+                      std::int32_t frames) noexcept;
+    /// One frame of "Mono-L", "R-S.chn", "Mid." and "Side", bypassed: A
+    /// returns its audio delayed by the latency, B delays the other half.
+    template <int Mode, bool External>
+    void singleBypassFrame(double* outLeft, double* outRight, double left, double right,
+                           double keyLeft, double keyRight) noexcept;
 
-    /// A chunk of a host block in double precision: main left and right,
-    /// side-chain left and right (read only with the external key).
-    struct HostChunk {
-        static constexpr std::int32_t size = 64;
-        double left[size], right[size], keyLeft[size], keyRight[size];
-    };
     /// The chunk's first `frames` frames in mode Mode (keyed by the
     /// side-chain inputs when External), bypassed or not.
     template <int Mode, bool External, bool Bypass>
@@ -207,7 +220,8 @@ private:
     ChannelStrip strips_[2];
     /// Both strips' recursive state, the only running copy.
     AlignedSlot<StripLanes<L>> lanes_;
-    FrameBuffer buffers_[2];  ///< row 0 (audio or key at the oversampled rate) of A and B
+    /// Scratch for a chunk; nothing in it is read before it is written.
+    AlignedSlot<LaneRows<L>> rows_;
     int mode_ = stereo;
     bool saturationEnabled_ = true;
     bool hq_ = false;
@@ -224,7 +238,6 @@ StereoProcessorOf<L>::StereoProcessorOf(const StereoProcessorOf<M>& other) noexc
       audioUpsamplerRight(other.audioUpsamplerRight),
       strips_{other.strips_[0], other.strips_[1]},
       lanes_(strips_[0], strips_[1]),
-      buffers_{other.buffers_[0], other.buffers_[1]},
       mode_(other.mode_),
       saturationEnabled_(other.saturationEnabled_),
       hq_(other.hq_),

@@ -11,12 +11,15 @@ namespace tarvo {
 // The sub-sample work of the strips between the resamplers, written once
 // over the Strips it runs: two strips with equal settings side by side
 // (TwoStripsOf in StripLanes.h, Value Lanes2 or PlainLanes2, strip A in lane
-// 0). Strips offers the value type, row access (audio(i) for row 0, row(r)
-// for rows 1 to 4), the recursive state (keyFirst, keySecond,
-// levelDetector, gainSmoother, limiter, scoopWet, scoopDry), the settings
-// (settings(): strip A's), the levels' link (linkLevels), and the per-strip
-// parts that do not fit in lanes (staticGain, limiterKey, pushMagnitude,
-// pushZero).
+// 0), over count() sub-samples of one or more frames in a row. Each stage
+// runs over all of them before the next; a stage's recursive state is
+// copied into a local for its loop, so that it stays in registers. Strips
+// offers the value type, the rows (key(i), audio(i), limiterKey(i) for the
+// frame of sub-sample i, levels(), processed(), averageGains(),
+// peakGains()), the recursive state (keyFirst, keySecond, levelDetector,
+// gainSmoother, limiter, scoopWet, scoopDry), the settings (settings():
+// strip A's), the levels' link (linkLevels), and the per-strip parts that
+// do not fit in lanes (staticGain, pushMagnitude, pushZero).
 
 /// How the two strips' levels are joined after detection.
 enum class LevelLink {
@@ -41,22 +44,25 @@ inline void linkLimiterLanes(L& average, L& peak) noexcept {
     peak = minOf(peak.spread0(), peak.spread1());
 }
 
-/// Row 0 (key at the oversampled rate) -> key filter -> level detector ->
-/// detector gain -> the link -> row 1.
+/// Key (at the oversampled rate) -> key filter -> level detector ->
+/// detector gain -> the link -> levels.
 template <bool HighPass, class Strips>
 void detectRows(Strips& s, LevelLink link) noexcept {
     using V = typename Strips::Value;
-    auto& first = s.keyFirst();
-    auto& second = s.keySecond();  // unused with the shelf
-    auto& detector = s.levelDetector();
+    auto first = s.keyFirst();
+    auto second = s.keySecond();  // unused with the shelf
+    auto detector = s.levelDetector();
     const V gain = s.settings().detectorGain;
-    const std::uint32_t n = s.settings().subSampleCount;
-    V* level = s.row(FrameBuffer::level);
+    const std::uint32_t n = s.count();
+    V* level = s.levels();
     for (std::uint32_t i = 0; i < n; ++i) {
-        V key = first.process(s.audio(i));
+        V key = first.process(s.key(i));
         if (HighPass) key = second.process(key);
         level[i] = s.linkLevels(detector.processRectified(key) * gain, link);
     }
+    s.keyFirst() = first;
+    if (HighPass) s.keySecond() = second;
+    s.levelDetector() = detector;
 }
 
 template <class Strips>
@@ -91,11 +97,11 @@ struct ScoopMix {
 /// Where the limiter sits, as a template argument.
 enum LimiterPosition { limiterPre, limiterPost, limiterOff };
 
-/// Rows 0 (audio) and 1 (levels) -> row 2 (the compressed audio, for "Post"
-/// and "Off" through the scoop and the mix), rows 3 and 4 (the limiter's
-/// average and peak gains). The recursions of the frame: gain smoother,
-/// limiter sections, the "Post"/"Off" scoop. With linkedLevels the lanes'
-/// levels are equal and the static gain is computed once.
+/// Audio and levels -> processed (the compressed audio, for "Post" and "Off"
+/// through the scoop and the mix), the limiter's average and peak gains.
+/// The recursions: gain smoother, limiter sections, the "Post"/"Off" scoop.
+/// With linkedLevels the lanes' levels are equal and the static gain is
+/// computed once.
 template <int Position, bool Scoop, class Strips>
 void compressRows(Strips& s, bool linkedLevels) noexcept {
     using V = typename Strips::Value;
@@ -104,17 +110,16 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     const ChannelStrip& settings = s.settings();
     const ScoopMix<V> mix(settings);
     const V ceiling = settings.limiterDetector.limiterCeiling;
-    const V key = s.limiterKey();
     const bool unity = settings.gainComputer.inverseRatio == 1.0;
-    auto& smoother = s.gainSmoother();
-    auto& limiter = s.limiter();
-    auto& scoopWet = s.scoopWet();
-    auto& scoopDry = s.scoopDry();
-    const std::uint32_t n = settings.subSampleCount;
-    const V* level = s.row(FrameBuffer::level);
-    V* processed = s.row(FrameBuffer::processed);
-    V* peakGain = s.row(FrameBuffer::peakLimitGain);
-    V* averageGain = s.row(FrameBuffer::averageLimitGain);
+    auto smoother = s.gainSmoother();
+    auto limiter = s.limiter();
+    auto scoopWet = s.scoopWet();  // used for "Post" and "Off"
+    auto scoopDry = s.scoopDry();
+    const std::uint32_t n = s.count();
+    const V* level = s.levels();
+    V* processed = s.processed();
+    V* peakGain = s.peakGains();
+    V* averageGain = s.averageGains();
     for (std::uint32_t i = 0; i < n; ++i) {
         const V x = s.audio(i);
         const V g = s.staticGain(level[i], unity, linkedLevels);
@@ -124,7 +129,7 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
         processed[i] = pre ? y : mix.template apply<Scoop>(y, x, scoopWet, scoopDry);
         if (limiting) {
             // The window per strip; the sections and the gains in lanes.
-            const V a = magnitude(key * g);
+            const V a = magnitude(s.limiterKey(i) * g);
             V peakLevel, averageLevel;
             limiter.process(s.pushMagnitude(a), a, peakLevel, averageLevel);
             peakGain[i] = limitGain(peakLevel, ceiling);
@@ -135,11 +140,17 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
             limiter.idle();
         }
     }
+    s.gainSmoother() = smoother;
+    s.limiter() = limiter;
+    if (Scoop && !pre) {
+        s.scoopWet() = scoopWet;
+        s.scoopDry() = scoopDry;
+    }
 }
 
-/// Row 2 -> limiter gain (linked across the lanes with linkLimiter),
-/// saturation, and for "Pre" the scoop and the mix -> row 2, ready for the
-/// downsampler.
+/// Processed -> limiter gain (linked across the lanes with linkLimiter),
+/// saturation, and for "Pre" the scoop and the mix -> processed, ready for
+/// the downsampler.
 template <int Position, bool Scoop, bool Saturation, class Strips>
 void finishRows(Strips& s, bool linkLimiter) noexcept {
     using V = typename Strips::Value;
@@ -148,12 +159,12 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
     const ChannelStrip& settings = s.settings();
     const ScoopMix<V> mix(settings);
     const V clipLevel = settings.softClipper.clipLevel;
-    auto& scoopWet = s.scoopWet();
-    auto& scoopDry = s.scoopDry();
-    const std::uint32_t n = settings.subSampleCount;
-    V* processed = s.row(FrameBuffer::processed);
-    const V* peakGain = s.row(FrameBuffer::peakLimitGain);
-    const V* averageGain = s.row(FrameBuffer::averageLimitGain);
+    auto scoopWet = s.scoopWet();  // used for "Pre"
+    auto scoopDry = s.scoopDry();
+    const std::uint32_t n = s.count();
+    V* processed = s.processed();
+    const V* peakGain = s.peakGains();
+    const V* averageGain = s.averageGains();
     for (std::uint32_t i = 0; i < n; ++i) {
         V y = processed[i];
         if (limiting) {
@@ -166,6 +177,10 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
         if (Saturation) y = softClip(y, clipLevel);
         if (pre) y = mix.template apply<Scoop>(y, s.audio(i), scoopWet, scoopDry);
         processed[i] = y;
+    }
+    if (Scoop && pre) {
+        s.scoopWet() = scoopWet;
+        s.scoopDry() = scoopDry;
     }
 }
 

@@ -105,11 +105,34 @@ private:
     unsigned char bytes_[sizeof(T) + 15];
 };
 
+/// Scratch rows for a run of up to maxFrames frames of both strips, every
+/// row one entry per sub-sample (frame j's sub-samples from j * factor on):
+/// each strip's key and, where it is not the key, its audio at the
+/// oversampled rate; in lanes the levels, the processed audio and the
+/// limiter's gains; per frame the limiter's key.
+template <class L>
+struct LaneRows {
+    static constexpr std::uint32_t maxFrames = 64;
+    static constexpr std::uint32_t capacity = maxFrames * 8;
+    L level[capacity];
+    L processed[capacity];
+    L averageGain[capacity];
+    L peakGain[capacity];
+    L limiterKey[maxFrames];
+    double key[2][capacity];
+    double audio[2][capacity];
+
+    /// One frame's key and audio of strip k cleared (an asleep strip's).
+    void clearFrame(int k) noexcept {
+        for (int i = 0; i < 8; ++i) key[k][i] = audio[k][i] = 0.0;
+    }
+};
+
 /// Two strips with equal settings (StereoProcessor's setters keep them
-/// equal) as the Strips of the kernel: the recursive state in `lanes`, rows
-/// 1 to 4 in lanes here, row 0 in the strips' frame buffers (where the
-/// upsamplers put it), the limiter windows, gain computers and resamplers
-/// in the strips, one per lane.
+/// equal) as the Strips of the kernel, over `frames` frames of `rows`: the
+/// recursive state in `lanes`, the limiter windows, gain computers and
+/// resamplers in the strips, one per lane. The audio is the key unless
+/// separateAudio.
 ///
 /// Asleep (0 or 1) names a lane whose strip sleeps through the frame: its
 /// level is zero before the link, and unless SleeperRuns (the modes in
@@ -118,7 +141,7 @@ private:
 /// not made; the caller restores its lane of the state afterwards. -1: both
 /// awake. bMirrorsA: the one strip of "Mono-L", "R-S.chn", "Mid." and
 /// "Side" in lane 0, and in lane 1 its twin (the caller copies lane 0's
-/// state into lane 1 first): lane 1 takes A's audio, static gain and
+/// state into lane 1 first): lane 1 takes A's key, audio, static gain and
 /// limiter levels, so that it takes every branch as lane 0 does, and B's
 /// window, gain computer and output are left alone.
 enum : int { bMirrorsA = 2 };
@@ -127,25 +150,46 @@ template <class L, int Asleep, bool SleeperRuns = false>
 struct TwoStripsOf {
     using Value = L;
     static constexpr bool mirror = Asleep == bMirrorsA;
-    StripLanes<L>& lanes;
-    ChannelStrip& a;
-    ChannelStrip& b;
-    FrameBuffer& bufferA;
-    FrameBuffer& bufferB;
-    L rows[5][8];  ///< row 0 unused; written before read, so left uninitialised
-
-    TwoStripsOf(StripLanes<L>& state, ChannelStrip& stripA, ChannelStrip& stripB,
-                FrameBuffer& frameA, FrameBuffer& frameB) noexcept
-        : lanes(state), a(stripA), b(stripB), bufferA(frameA), bufferB(frameB) {}
-
     static constexpr bool runsA = SleeperRuns || Asleep != 0;
     static constexpr bool runsB = (SleeperRuns || Asleep != 1) && !mirror;
 
-    L audio(std::uint32_t i) const noexcept {
-        if (mirror) return L(bufferA.rows[FrameBuffer::audio][i]);
-        return L(bufferA.rows[FrameBuffer::audio][i], bufferB.rows[FrameBuffer::audio][i]);
+    StripLanes<L>& lanes;
+    ChannelStrip& a;
+    ChannelStrip& b;
+    LaneRows<L>& rows;
+    const double* audioA;
+    const double* audioB;
+    std::uint32_t n;
+    int frameShift;  ///< log2 of the factor: sub-sample i is in frame i >> frameShift
+
+    TwoStripsOf(StripLanes<L>& state, ChannelStrip& stripA, ChannelStrip& stripB,
+                LaneRows<L>& scratch, std::uint32_t frames, bool separateAudio) noexcept
+        : lanes(state),
+          a(stripA),
+          b(stripB),
+          rows(scratch),
+          audioA(separateAudio ? scratch.audio[0] : scratch.key[0]),
+          audioB(separateAudio ? scratch.audio[1] : scratch.key[1]),
+          n(frames * stripA.subSampleCount),
+          frameShift(stripA.subSampleCount == 8   ? 3
+                     : stripA.subSampleCount == 4 ? 2
+                     : stripA.subSampleCount == 2 ? 1
+                                                  : 0) {}
+
+    std::uint32_t count() const noexcept { return n; }
+    L key(std::uint32_t i) const noexcept {
+        if (mirror) return L(rows.key[0][i]);
+        return L(rows.key[0][i], rows.key[1][i]);
     }
-    L* row(int r) noexcept { return rows[r]; }
+    L audio(std::uint32_t i) const noexcept {
+        if (mirror) return L(audioA[i]);
+        return L(audioA[i], audioB[i]);
+    }
+    L limiterKey(std::uint32_t i) const noexcept { return rows.limiterKey[i >> frameShift]; }
+    L* levels() noexcept { return rows.level; }
+    L* processed() noexcept { return rows.processed; }
+    L* averageGains() noexcept { return rows.averageGain; }
+    L* peakGains() noexcept { return rows.peakGain; }
     const ChannelStrip& settings() const noexcept { return a; }
     BiquadOf<L>& keyFirst() noexcept {
         return a.sideChain.highPassOn ? lanes.keyHighPass1 : lanes.keyShelf;
@@ -164,10 +208,6 @@ struct TwoStripsOf {
                                            : 1.0;
         return L(gA, gB);
     }
-    L limiterKey() const noexcept {
-        if (mirror) return L(magnitude(a.newestKey()));
-        return L(magnitude(a.newestKey()), magnitude(b.newestKey()));
-    }
     L linkLevels(L level, LevelLink link) const noexcept {
         if (Asleep == 0) level = L(0.0, level.lane1());
         if (Asleep == 1) level = L(level.lane0(), 0.0);
@@ -183,6 +223,31 @@ struct TwoStripsOf {
         if (runsB) b.limiterDetector.pushZero();
     }
 };
+
+/// The limiter's key of a frame: the magnitudes of the newest key samples
+/// that entered the strips' upsamplers (A's in both lanes for bMirrorsA).
+template <class L, int Asleep = -1>
+inline L newestKeys(const ChannelStrip& a, const ChannelStrip& b) noexcept {
+    if (Asleep == bMirrorsA) return L(magnitude(a.newestKey()));
+    return L(magnitude(a.newestKey()), magnitude(b.newestKey()));
+}
+
+/// The strips' work between the resamplers over `frames` frames of `rows`,
+/// their keys (and audio, separateAudio) already there and the limiter's
+/// key of each frame in rows.limiterKey: detect (levels joined by `link`),
+/// compress and finish (limiter gains linked with linkLimiter), each over
+/// all the sub-samples before the next. With link != LevelLink::none the
+/// levels are equal in both lanes, so the static gain is computed once.
+/// Leaves the result in rows.processed for the way down.
+template <int Asleep = -1, bool SleeperRuns = false, class L>
+inline void runLanes(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b, LaneRows<L>& rows,
+                     std::uint32_t frames, bool separateAudio, LevelLink link,
+                     bool linkLimiter) noexcept {
+    TwoStripsOf<L, Asleep, SleeperRuns> strips(lanes, a, b, rows, frames, separateAudio);
+    detectRows(strips, link);
+    compressRows(strips, link != LevelLink::none);
+    finishRows(strips, linkLimiter);
+}
 
 /// The way down for both strips from `rows` (one lane per strip): the
 /// decimators' sections in lanes, the dither and the HQ halfband stage per
@@ -206,55 +271,33 @@ TARVO_ALWAYS_INLINE L downsampleLanes(StripLanes<L>& lanes, ChannelStrip& a, Cha
         });
 }
 
-/// One frame of both strips side by side, their keys already in rows 0:
-/// detect (levels joined by `link`), bringAudio() (puts the audio into rows
-/// 0 where it differs from the key), compress and finish (limiter gains
-/// linked with linkLimiter), then the way down. With link != LevelLink::none
-/// the levels are equal in both lanes, so the static gain is computed once.
-/// With Asleep (0 or 1) that lane's strip sleeps (see TwoStripsOf); unless
-/// SleeperRuns its output is meaningless and the caller restores its lane
-/// of `lanes`. Returns the strips' outputs in their lanes.
-template <int Asleep = -1, bool SleeperRuns = false, class L, typename BringAudio>
-inline L runLanesFrame(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
-                       FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
-                       bool linkLimiter, BringAudio bringAudio) noexcept {
-    using Strips = TwoStripsOf<L, Asleep, SleeperRuns>;
-    Strips strips(lanes, a, b, bufferA, bufferB);
-    detectRows(strips, link);
-    bringAudio();
-    // Two passes over the frame: the gain smoother's and limiters'
-    // recursions first, then the per-sub-sample shaping.
-    compressRows(strips, link != LevelLink::none);
-    finishRows(strips, linkLimiter);
-    return downsampleLanes<Strips::runsA, Strips::runsB>(lanes, a, b,
-                                                          strips.rows[FrameBuffer::processed]);
-}
-
 /// One frame of the pair in which strip Asleep (0: A, 1: B) sleeps: it does
 /// what an inactive strip does (its limiter window takes a zero, its
-/// sections take their idle step, its buffer is cleared) and its lane of
-/// `lanes` is otherwise kept; the awake strip runs as in runLanesFrame with
-/// its key (keyA or keyB) and, given its audio upsampler, its audio (audioA
-/// or audioB) through that. Returns the awake strip's output. Kept out of
-/// the block loops, so that it takes nothing from their inlining.
+/// sections take their idle step, its rows are cleared) and its lane of
+/// `lanes` is otherwise kept; the awake strip runs with its key (keyA or
+/// keyB) and, given its audio upsampler, its audio (audioA or audioB)
+/// through that. Returns the awake strip's output. Kept out of the block
+/// loops, so that it takes nothing from their inlining.
 template <int Asleep, class L>
 TARVO_NOINLINE double runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
-                                     FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
-                                     double keyA, double keyB, Upsampler* audioUpsamplerA,
+                                     LaneRows<L>& rows, LevelLink link, double keyA,
+                                     double keyB, Upsampler* audioUpsamplerA,
                                      Upsampler* audioUpsamplerB, double audioA,
                                      double audioB) noexcept {
+    using Strips = TwoStripsOf<L, Asleep>;
     ChannelStrip& asleep = Asleep == 0 ? a : b;
     const StripLanes<L> before = lanes;
     asleep.limiterDetector.pushZero();
-    (Asleep == 0 ? bufferA : bufferB).clear();
-    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
-    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
-    const L y = runLanesFrame<Asleep>(lanes, a, b, bufferA, bufferB, link, false, [&] {
-        if (Asleep != 0 && audioUpsamplerA)
-            audioUpsamplerA->process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
-        if (Asleep != 1 && audioUpsamplerB)
-            audioUpsamplerB->process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
-    });
+    rows.clearFrame(Asleep);
+    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, rows.key[0]);
+    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, rows.key[1]);
+    rows.limiterKey[0] = newestKeys<L>(a, b);
+    if (Asleep != 0 && audioUpsamplerA)
+        audioUpsamplerA->process(a.inputGain * audioA, rows.audio[0]);
+    if (Asleep != 1 && audioUpsamplerB)
+        audioUpsamplerB->process(b.inputGain * audioB, rows.audio[1]);
+    runLanes<Asleep>(lanes, a, b, rows, 1, audioUpsamplerA != nullptr, link, false);
+    const L y = downsampleLanes<Strips::runsA, Strips::runsB>(lanes, a, b, rows.processed);
     // The asleep lane as it was, but for the limiter sections' idle step.
     copyLane(lanes, before, Asleep);
     LimiterSections<L> idled = before.limiter;
@@ -265,21 +308,21 @@ TARVO_NOINLINE double runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Chan
 
 /// One frame of the pair in which strip Asleep (0: A, 1: B) did not hear its
 /// key but still runs, as in "M/S" and in "2 Mono" with the external key:
-/// its limiter takes its idle step and its buffer is cleared, its key
-/// filter and level detector hold their state and its level is zero before
-/// the link; then both strips compress and finish, with their audio through
-/// the audio upsamplers when given (else the cleared row 0 for the asleep
-/// strip). Both outputs are made.
+/// its limiter takes its idle step and its rows are cleared, its key filter
+/// and level detector hold their state and its level is zero before the
+/// link; then both strips compress and finish, with their audio through the
+/// audio upsamplers when given (else the cleared key of the asleep strip).
+/// Both outputs are made.
 template <int Asleep, class L>
 TARVO_NOINLINE L runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
-                                     FrameBuffer& bufferA, FrameBuffer& bufferB, LevelLink link,
-                                     double keyA, double keyB, Upsampler* audioUpsamplerA,
+                                     LaneRows<L>& rows, LevelLink link, double keyA,
+                                     double keyB, Upsampler* audioUpsamplerA,
                                      Upsampler* audioUpsamplerB, double audioA,
                                      double audioB) noexcept {
     ChannelStrip& asleep = Asleep == 0 ? a : b;
     // The asleep strip's idle step first, as its detect takes it.
     asleep.limiterDetector.pushZero();
-    (Asleep == 0 ? bufferA : bufferB).clear();
+    rows.clearFrame(Asleep);
     LimiterSections<L> idled = lanes.limiter;
     idled.idle();
     copyLane(lanes.limiter, idled, Asleep);
@@ -287,14 +330,13 @@ TARVO_NOINLINE L runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a, Chan
     const BiquadOf<L> keyHighPass2 = lanes.keyHighPass2;
     const BiquadOf<L> keyShelf = lanes.keyShelf;
     const EnvelopeOf<L> level = lanes.level;
-    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, bufferA.rows[FrameBuffer::audio]);
-    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, bufferB.rows[FrameBuffer::audio]);
-    const L y = runLanesFrame<Asleep, true>(lanes, a, b, bufferA, bufferB, link, false, [&] {
-        if (audioUpsamplerA)
-            audioUpsamplerA->process(a.inputGain * audioA, bufferA.rows[FrameBuffer::audio]);
-        if (audioUpsamplerB)
-            audioUpsamplerB->process(b.inputGain * audioB, bufferB.rows[FrameBuffer::audio]);
-    });
+    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, rows.key[0]);
+    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, rows.key[1]);
+    rows.limiterKey[0] = newestKeys<L>(a, b);
+    if (audioUpsamplerA) audioUpsamplerA->process(a.inputGain * audioA, rows.audio[0]);
+    if (audioUpsamplerB) audioUpsamplerB->process(b.inputGain * audioB, rows.audio[1]);
+    runLanes<Asleep, true>(lanes, a, b, rows, 1, audioUpsamplerA != nullptr, link, false);
+    const L y = downsampleLanes<true, true>(lanes, a, b, rows.processed);
     // The asleep strip's detection as it was.
     copyLane(lanes.keyHighPass1, keyHighPass1, Asleep);
     copyLane(lanes.keyHighPass2, keyHighPass2, Asleep);
