@@ -23,14 +23,14 @@ inline void StereoProcessorOf<L>::runBoth(const double* keyA, const double* keyB
     ChannelStrip& b = strips_[1];
     LaneRows<L>& r = rows();
     const std::uint32_t n = a.subSampleCount;
-    for (std::uint32_t j = 0; j < frames; ++j) {
-        a.upsampler.process(a.inputGain * keyA[j], r.key[0] + j * n);
-        b.upsampler.process(b.inputGain * keyB[j], r.key[1] + j * n);
-        r.limiterKey[j] = newestKeys<L>(a, b);
-        if (externalAudio) {
-            audioUpsamplerLeft.process(a.inputGain * audioA[j], r.audio[0] + j * n);
-            audioUpsamplerRight.process(b.inputGain * audioB[j], r.audio[1] + j * n);
-        }
+    double newestA[HostChunk::size], newestB[HostChunk::size];
+    a.upsampler.processRun(keyA, a.inputGain, frames, r.key[0], newestA);
+    b.upsampler.processRun(keyB, b.inputGain, frames, r.key[1], newestB);
+    for (std::uint32_t j = 0; j < frames; ++j)
+        r.limiterKey[j] = L(magnitude(newestA[j]), magnitude(newestB[j]));
+    if (externalAudio) {
+        audioUpsamplerLeft.processRun(audioA, a.inputGain, frames, r.audio[0], newestA);
+        audioUpsamplerRight.processRun(audioB, b.inputGain, frames, r.audio[1], newestB);
     }
     const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
     runLanes(lanes(), a, b, r, frames, externalAudio, link, linkLimiter);
@@ -278,13 +278,16 @@ inline void StereoProcessorOf<L>::singleFrames(const HostChunk& in, HostChunk& o
     LaneRows<L>& r = rows();
     constexpr bool halves = Mode == midOnly || Mode == sideOnly;
     const std::uint32_t n = a.subSampleCount;
-    OneStripFrame f[HostChunk::size];
+    double key[HostChunk::size], audio[HostChunk::size], other[HostChunk::size];
     bool open[HostChunk::size];
     for (std::int32_t i = 0; i < frames; ++i) {
-        f[i] = oneStripFrame<Mode, External>(in.left[i], in.right[i],
-                                             External ? in.keyLeft[i] : in.left[i],
-                                             External ? in.keyRight[i] : in.right[i]);
-        open[i] = oneStripGate<Mode, External>(a, f[i], in.left[i], in.right[i]);
+        const OneStripFrame f = oneStripFrame<Mode, External>(
+            in.left[i], in.right[i], External ? in.keyLeft[i] : in.left[i],
+            External ? in.keyRight[i] : in.right[i]);
+        key[i] = f.key;
+        audio[i] = f.audio;
+        other[i] = f.other;
+        open[i] = oneStripGate<Mode, External>(a, f, in.left[i], in.right[i]);
     }
     std::int32_t i = 0;
     while (i < frames) {
@@ -293,29 +296,27 @@ inline void StereoProcessorOf<L>::singleFrames(const HostChunk& in, HostChunk& o
             // "Side" delay the other half through B all the same.
             a.limiterDetector.pushZero();
             lanes().limiter.idle();
-            double delayed = f[i].other;
+            double delayed = other[i];
             if (halves && !External) {
-                b.upsampler.process(a.inputGain * f[i].other, keyRow(1));
+                b.upsampler.process(a.inputGain * other[i], keyRow(1));
                 delayed = downsampleRows0(false, true).lane1();
             }
-            oneStripOutputs<Mode>(f[i].audio, delayed, out.left[i], out.right[i]);
+            oneStripOutputs<Mode>(audio[i], delayed, out.left[i], out.right[i]);
             ++i;
             continue;
         }
         std::int32_t end = i + 1;
         while (end < frames && open[end]) ++end;
         const std::uint32_t count = static_cast<std::uint32_t>(end - i);
-        for (std::uint32_t j = 0; j < count; ++j) {
-            const OneStripFrame& g = f[i + j];
-            a.upsampler.process(a.inputGain * g.key, r.key[0] + j * n);
-            r.limiterKey[j] = newestKeys<L, bMirrorsA>(a, b);
-            if (External)
-                audioUpsamplerLeft.process(a.inputGain * g.audio, r.audio[0] + j * n);
-            else if (Mode == rightKeyed)
-                // The audio through B's upsampler; A's levels come from the key R.
-                b.upsampler.process(a.inputGain * g.audio, r.audio[0] + j * n);
-            if (halves) b.upsampler.process(a.inputGain * g.other, r.key[1] + j * n);
-        }
+        double newest[HostChunk::size], unused[HostChunk::size];
+        a.upsampler.processRun(key + i, a.inputGain, count, r.key[0], newest);
+        for (std::uint32_t j = 0; j < count; ++j) r.limiterKey[j] = L(magnitude(newest[j]));
+        if (External)
+            audioUpsamplerLeft.processRun(audio + i, a.inputGain, count, r.audio[0], unused);
+        else if (Mode == rightKeyed)
+            // The audio through B's upsampler; A's levels come from the key R.
+            b.upsampler.processRun(audio + i, a.inputGain, count, r.audio[0], unused);
+        if (halves) b.upsampler.processRun(other + i, a.inputGain, count, r.key[1], unused);
         runLanes<bMirrorsA>(lanes(), a, b, r, count, External || Mode == rightKeyed,
                             LevelLink::none, false);
         if (halves) {

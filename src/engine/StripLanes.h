@@ -225,10 +225,9 @@ struct TwoStripsOf {
 };
 
 /// The limiter's key of a frame: the magnitudes of the newest key samples
-/// that entered the strips' upsamplers (A's in both lanes for bMirrorsA).
-template <class L, int Asleep = -1>
+/// that entered the strips' upsamplers.
+template <class L>
 inline L newestKeys(const ChannelStrip& a, const ChannelStrip& b) noexcept {
-    if (Asleep == bMirrorsA) return L(magnitude(a.newestKey()));
     return L(magnitude(a.newestKey()), magnitude(b.newestKey()));
 }
 

@@ -62,6 +62,50 @@ void PolyInterpolator::process(double input, double* out) noexcept {
     history[3] = x;
 }
 
+namespace {
+
+template <int F>
+void interpolateRun(PolyInterpolator& p, const Columns<F>* columns, const double* in,
+                    double gain, std::uint32_t frames, double* out, double* newest) noexcept {
+    double b = p.history[0];
+    double c = p.history[1];
+    double d = p.history[2];
+    double e = p.history[3];
+    std::uint32_t seed = p.noiseSeed;
+    const double level = p.noiseLevel;
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        const double x = gain * in[j] + nextNoise(seed, level);
+        if (F == 1)
+            out[j] = d;
+        else
+            interpolate(*columns, b, c, d, e, x, out + j * F);
+        newest[j] = x;
+        b = c;
+        c = d;
+        d = e;
+        e = x;
+    }
+    p.history[0] = b;
+    p.history[1] = c;
+    p.history[2] = d;
+    p.history[3] = e;
+    p.noiseSeed = seed;
+}
+
+}  // namespace
+
+void PolyInterpolator::processRun(const double* in, double gain, std::uint32_t frames,
+                                  double* out, double* newest) noexcept {
+    switch (factor) {
+        case 2: interpolateRun(*this, &kColumns2, in, gain, frames, out, newest); break;
+        case 4: interpolateRun(*this, &kColumns4, in, gain, frames, out, newest); break;
+        case 8: interpolateRun(*this, &kColumns8, in, gain, frames, out, newest); break;
+        default:
+            interpolateRun<1>(*this, nullptr, in, gain, frames, out, newest);
+            break;
+    }
+}
+
 void PolyInterpolator::reset() noexcept {
     history[0] = history[1] = history[2] = history[3] = 0.0;
 }

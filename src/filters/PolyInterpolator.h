@@ -36,6 +36,12 @@ struct PolyInterpolator {
 
     /// Writes `factor` outputs, oldest first.
     void process(double x, double* out) noexcept;
+    /// process for each of `frames` inputs gain * in[j], with the history
+    /// and the noise generator kept in registers: frame j's outputs at
+    /// out + j * factor, and the value that entered (input plus noise) at
+    /// newest[j].
+    void processRun(const double* in, double gain, std::uint32_t frames, double* out,
+                    double* newest) noexcept;
     /// Clears the history; factor, noise level and seed are kept.
     void reset() noexcept;
 };

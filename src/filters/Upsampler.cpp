@@ -9,6 +9,23 @@ void Upsampler::reset() noexcept {
     halfband.reset();
 }
 
+void Upsampler::processRun(const double* in, double gain, std::uint32_t frames, double* out,
+                           double* newest) noexcept {
+    if (!hq) {
+        interpolator.processRun(in, gain, frames, out, newest);
+        return;
+    }
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        double* frame = out + j * static_cast<std::uint32_t>(factor);
+        double y0;
+        double y1;
+        halfband.process(gain * in[j], y0, y1);
+        interpolator.process(y0, frame);
+        interpolator.process(y1, frame + stageFactor);
+        newest[j] = interpolator.history[3];
+    }
+}
+
 void Upsampler::setOversampling(int newFactor, bool newHq, double noiseLevel) noexcept {
     factor = supportedFactor(newFactor);
     stageFactor = stageFactorFor(factor, newHq);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "filters/Inlining.h"
+#include <cstdint>
+
 #include "filters/HalfbandFir.h"
 #include "filters/PolyInterpolator.h"
 
@@ -20,6 +22,11 @@ struct Upsampler {
 
     /// Writes `factor` outputs, oldest first (out holds at least 8).
     inline void process(double x, double* out) noexcept;
+    /// process for each of `frames` inputs gain * in[j]: frame j's outputs
+    /// at out + j * factor, and the newest value that entered the
+    /// interpolator (noise included) at newest[j].
+    void processRun(const double* in, double gain, std::uint32_t frames, double* out,
+                    double* newest) noexcept;
     /// Clears the interpolator history and the halfband delay line; seed,
     /// factors and noise level are kept.
     void reset() noexcept;
