@@ -19,9 +19,9 @@ namespace tarvo {
 /// smoothing, limiter detector, and for the limiter "Post" and "Off"
 /// positions the scoop and the mix), then finish (limiter gain, saturation,
 /// for "Pre" the scoop and the mix, and the way back to the host rate).
-/// Everything between the resamplers runs at the oversampled rate, one
-/// sub-sample at a time, in the row loops of StripKernel.h, with both
-/// strips' recursive state in lanes (StripLanes in StripLanes.h). The
+/// Everything between the resamplers runs at the oversampled rate in the
+/// row loops of StripKernel.h, stage by stage over a run of frames, with
+/// both strips' recursive state in lanes (StripLanes in StripLanes.h). The
 /// key filter, envelope followers, limiter sections, scoops and decimator
 /// sections held here are designs: the lanes take their coefficients, and
 /// their own histories are never run.
@@ -33,15 +33,14 @@ namespace tarvo {
 struct ChannelStrip {
     ChannelStrip();
 
-    /// The silence gate alone: counts zero keys (x == 0.0) while active,
-    /// falls asleep after silenceHoldSamples of them, wakes on any other
-    /// key (NaN included). Returns whether the strip is active.
-    inline bool gate(double x) noexcept { return gateHearing(x != 0.0); }
-    /// The gate of a strip whose key is not its audio (another input, the
-    /// side-chain): it counts frames in which both are zero. An asleep strip
-    /// passes its input undelayed, which is the input delayed by the path's
-    /// latency only while that input and everything in the resamplers are
-    /// zeros; so a silent key under playing audio keeps the strip awake.
+    /// The silence gate: counts frames in which key and audio are both zero
+    /// (x == 0.0) while active, falls asleep after silenceHoldSamples of
+    /// them, wakes on any other frame (NaN included). Returns whether the
+    /// strip is active. With the key as the audio, gate(x, x) listens to x
+    /// alone. An asleep strip passes its input undelayed, which is the input
+    /// delayed by the path's latency only while that input and everything in
+    /// the resamplers are zeros; so a silent key under playing audio keeps
+    /// the strip awake.
     inline bool gate(double key, double audio) noexcept {
         return gateHearing(key != 0.0 || audio != 0.0);
     }

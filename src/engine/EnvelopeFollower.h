@@ -28,18 +28,22 @@ struct EnvelopeOf {
     ///   d = y - envelope; u = 0 (d < 0), d (d > L), else sum q_k d^k;
     ///   envelope += (y - envelope) * release + attack * u.
     /// The polynomial sits on the envelope's loop-carried path, so it is
-    /// computed only when a lane needs it.
+    /// computed only when a lane needs it. At d = 0 it is a signed zero, and
+    /// so is (y - envelope) * release, whose sign then decides the sum: u
+    /// may be taken as +0 there, which spares the polynomial for a follower
+    /// at rest (a gain smoother at gain 1, a detector on silence).
     TARVO_ALWAYS_INLINE void follow(V y) noexcept {
         const V zero = 0.0;
         const V d = y - envelope;
         const auto below = d < zero;
         const auto above = d > softWidth;
+        const auto flat = below | (d == zero);
         V u;
-        if (allOf(below)) {
+        if (allOf(flat)) {
             u = zero;
         } else if (allOf(above)) {
             u = d;
-        } else if (allOf(below | above)) {
+        } else if (allOf(flat | above)) {
             u = select(above, d, zero);
         } else {
             // d^12 (q12 + q13 d + q14 d^2 + q15 d^3 + q16 d^4) + d^8 (q9 d + q10 d^2 + q11 d^3)

@@ -74,6 +74,9 @@ inline PlainLanes2Mask operator<(PlainLanes2 a, PlainLanes2 b) noexcept {
 inline PlainLanes2Mask operator>(PlainLanes2 a, PlainLanes2 b) noexcept {
     return {{a.lane[0] > b.lane[0], a.lane[1] > b.lane[1]}};
 }
+inline PlainLanes2Mask operator==(PlainLanes2 a, PlainLanes2 b) noexcept {
+    return {{a.lane[0] == b.lane[0], a.lane[1] == b.lane[1]}};
+}
 inline PlainLanes2Mask operator|(PlainLanes2Mask a, PlainLanes2Mask b) noexcept {
     return {{a.lane[0] || b.lane[0], a.lane[1] || b.lane[1]}};
 }
@@ -129,6 +132,7 @@ inline Lanes2 operator*(Lanes2 a, Lanes2 b) noexcept { return Lanes2(_mm_mul_pd(
 inline Lanes2 operator/(Lanes2 a, Lanes2 b) noexcept { return Lanes2(_mm_div_pd(a.v, b.v)); }
 inline Lanes2Mask operator<(Lanes2 a, Lanes2 b) noexcept { return {_mm_cmplt_pd(a.v, b.v)}; }
 inline Lanes2Mask operator>(Lanes2 a, Lanes2 b) noexcept { return {_mm_cmpgt_pd(a.v, b.v)}; }
+inline Lanes2Mask operator==(Lanes2 a, Lanes2 b) noexcept { return {_mm_cmpeq_pd(a.v, b.v)}; }
 inline Lanes2Mask operator|(Lanes2Mask a, Lanes2Mask b) noexcept {
     return {_mm_or_pd(a.bits, b.bits)};
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
 #include <random>
 
 namespace tarvo {
@@ -61,6 +62,48 @@ TEST(EnvelopeFollower, SoftAttackEvaluationOrder) {
         if (d0 == d) {
             EXPECT_EQ(f.envelope, (d * 0.0 + 1.0 * u) + 0.25) << d;
         }
+    }
+}
+
+/// The envelope step as its formula reads, the polynomial always computed
+/// and chosen per value: what every shortcut in follow() must match.
+double fullFormulaStep(const EnvelopeFollower& f, double envelope, double y) {
+    const double* q = f.softCurve;
+    const double d = y - envelope;
+    const double d2 = d * d, d3 = d2 * d, d4 = d2 * d2, d8 = d4 * d4, d12 = d8 * d4;
+    const double soft = d12 * (q[3] + q[4] * d + q[5] * d2 + q[6] * d3 + q[7] * d4) +
+                        d8 * (q[0] * d + q[1] * d2 + q[2] * d3);
+    const double u = d < 0.0 ? 0.0 : d > f.softWidth ? d : soft;
+    return ((y - envelope) * f.releaseCoefficient + f.attackCoefficient * u) + envelope;
+}
+
+TEST(EnvelopeFollower, EveryStepMatchesTheFullFormulaToTheBitInBothLaneTypes) {
+    // Rests (y equal to the envelope, signed zeros included) take a shortcut
+    // past the polynomial; so do falls and large rises. Each lane of a pair
+    // must step exactly as a lone follower, whatever its partner does.
+    EnvelopeFollower f;
+    f.applyDesign(designEnvelope(false, 0.02, 0.002, 0.1));
+    const double inputs[] = {0.0, -0.0, 1.0, 1.0, 1.0, 0.3, 0.3, 0.31, 0.3, 0.0, 0.0,
+                             -0.0, 0.01, 0.01, 0.5, 0.49, 0.49, 0.495, 2.0, 2.0, 1e-300};
+    std::mt19937 random(11);
+    std::uniform_int_distribution<int> pick(0, sizeof inputs / sizeof inputs[0] - 1);
+    double a = 0.0, b = -0.0;  // lone followers' envelopes
+    EnvelopeOf<Lanes2> pair = zipLanes<Lanes2, EnvelopeOf>(f, f);
+    pair.envelope = Lanes2(a, b);
+    for (int step = 0; step < 20000; ++step) {
+        const double ya = inputs[pick(random)];
+        // B rests on its envelope half the time.
+        const double yb = step % 2 ? b : inputs[pick(random)];
+        EnvelopeFollower lone = f;
+        lone.envelope = a;
+        lone.follow(ya);
+        a = fullFormulaStep(f, a, ya);
+        ASSERT_EQ(std::memcmp(&lone.envelope, &a, sizeof a), 0) << "step " << step;
+        b = fullFormulaStep(f, b, yb);
+        pair.follow(Lanes2(ya, yb));
+        const double lanes[2] = {pair.envelope.lane0(), pair.envelope.lane1()};
+        ASSERT_EQ(std::memcmp(&lanes[0], &a, sizeof a), 0) << "lane 0, step " << step;
+        ASSERT_EQ(std::memcmp(&lanes[1], &b, sizeof b), 0) << "lane 1, step " << step;
     }
 }
 
