@@ -23,7 +23,8 @@ inline void StereoProcessorOf<L>::runBoth(const double* keyA, const double* keyB
     ChannelStrip& b = strips_[1];
     LaneRows<L>& r = rows();
     const std::uint32_t n = a.subSampleCount;
-    double newestA[HostChunk::size], newestB[HostChunk::size];
+    double* newestA = r.newest[0];
+    double* newestB = r.newest[1];
     a.upsampler.processRun(keyA, a.inputGain, frames, r.key[0], newestA);
     b.upsampler.processRun(keyB, b.inputGain, frames, r.key[1], newestB);
     for (std::uint32_t j = 0; j < frames; ++j)
@@ -111,8 +112,11 @@ inline void StereoProcessorOf<L>::pairFrames(const HostChunk& in, HostChunk& out
     // What each strip hears and carries, and both gates, frame by frame.
     // "M/S" is keyed by mid and side also with an External key; with the
     // main input as the key, gate(k, k) is gate(k).
-    double keyA[HostChunk::size], keyB[HostChunk::size];
-    double audioA[HostChunk::size], audioB[HostChunk::size];
+    LaneRows<L>& r = rows();
+    double* keyA = r.frameKey[0];
+    double* keyB = r.frameKey[1];
+    double* audioA = r.frameAudio[0];
+    double* audioB = r.frameAudio[1];
     bool activeA[HostChunk::size], activeB[HostChunk::size];
     for (std::int32_t f = 0; f < frames; ++f) {
         const double left = in.left[f];
@@ -131,7 +135,7 @@ inline void StereoProcessorOf<L>::pairFrames(const HostChunk& in, HostChunk& out
         if (activeA[f] && activeB[f]) {
             std::int32_t end = f + 1;
             while (end < frames && activeA[end] && activeB[end]) ++end;
-            L y[HostChunk::size];
+            L* y = r.output;
             runBoth<link, External>(keyA + f, keyB + f, audioA + f, audioB + f,
                                     static_cast<std::uint32_t>(end - f), y);
             for (std::int32_t j = 0; f + j < end; ++j) {
@@ -278,7 +282,9 @@ inline void StereoProcessorOf<L>::singleFrames(const HostChunk& in, HostChunk& o
     LaneRows<L>& r = rows();
     constexpr bool halves = Mode == midOnly || Mode == sideOnly;
     const std::uint32_t n = a.subSampleCount;
-    double key[HostChunk::size], audio[HostChunk::size], other[HostChunk::size];
+    double* key = r.frameKey[0];
+    double* audio = r.frameAudio[0];
+    double* other = r.frameAudio[1];
     bool open[HostChunk::size];
     for (std::int32_t i = 0; i < frames; ++i) {
         const OneStripFrame f = oneStripFrame<Mode, External>(
@@ -308,7 +314,8 @@ inline void StereoProcessorOf<L>::singleFrames(const HostChunk& in, HostChunk& o
         std::int32_t end = i + 1;
         while (end < frames && open[end]) ++end;
         const std::uint32_t count = static_cast<std::uint32_t>(end - i);
-        double newest[HostChunk::size], unused[HostChunk::size];
+        double* newest = r.newest[0];
+        double* unused = r.newest[1];
         a.upsampler.processRun(key + i, a.inputGain, count, r.key[0], newest);
         for (std::uint32_t j = 0; j < count; ++j) r.limiterKey[j] = L(magnitude(newest[j]));
         if (External)
@@ -449,8 +456,8 @@ void StereoProcessorOf<L>::routeBlock(const Sample* inLeft, const Sample* inRigh
                                       const Sample* keyLeft, const Sample* keyRight,
                                       Sample* outLeft, Sample* outRight,
                                       std::int32_t frames) noexcept {
-    HostChunk in;
-    HostChunk out;
+    HostChunk& in = hostIn_;
+    HostChunk& out = hostOut_;
     for (std::int32_t start = 0; start < frames; start += HostChunk::size) {
         const std::int32_t n =
             frames - start < HostChunk::size ? frames - start : HostChunk::size;

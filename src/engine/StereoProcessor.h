@@ -222,6 +222,9 @@ private:
     AlignedSlot<StripLanes<L>> lanes_;
     /// Scratch for a chunk; nothing in it is read before it is written.
     AlignedSlot<LaneRows<L>> rows_;
+    /// A host block's chunk in and out, here rather than on the stack for
+    /// the reason LaneRows gives.
+    HostChunk hostIn_, hostOut_;
     int mode_ = stereo;
     bool saturationEnabled_ = true;
     bool hq_ = false;

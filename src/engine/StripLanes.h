@@ -128,6 +128,14 @@ struct LaneRows {
     L limiterKey[maxFrames];
     double key[2][capacity + padding];
     double audio[2][capacity + padding];
+    // Per frame: what each strip hears and carries at the host rate, the
+    // newest values that entered the upsamplers, the outputs in lanes. Kept
+    // here rather than on the stack, whose place against these rows changes
+    // from process to process.
+    double frameKey[2][maxFrames + padding];
+    double frameAudio[2][maxFrames + padding];
+    double newest[2][maxFrames + padding];
+    L output[maxFrames];
 
     /// One frame's key and audio of strip k cleared (an asleep strip's).
     void clearFrame(int k) noexcept {
