@@ -60,8 +60,9 @@ inline double hostSample(const Sample* channel, std::int32_t i) noexcept {
 /// each strip listens to, what it processes and how the results return to
 /// left and right. Every mode runs in lanes: "Stereo", "M/S" and "2 Mono"
 /// with both strips side by side (an asleep strip's lane holding its
-/// state), the one-strip modes with strip A in lane 0 and strip B's lane
-/// held through the chunk.
+/// state), the one-strip modes with strip A in lane 0 and its twin in lane
+/// 1, strip B's state put back after each chunk. Runs of frames go through
+/// the kernel stage by stage (StripKernel.h).
 template <class L>
 class StereoProcessorOf final : public EngineControl {
 public:
