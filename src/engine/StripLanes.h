@@ -215,13 +215,13 @@ struct TwoStripsOf {
     LimiterSections<L>& limiter() noexcept { return lanes.limiter; }
     ScoopChain<L>& scoopWet() noexcept { return lanes.scoopWet; }
     ScoopChain<L>& scoopDry() noexcept { return lanes.scoopDry; }
-    /// Per lane; with linked levels (equal in both lanes) computed once.
+    /// Per lane; with linked levels (equal in both lanes, and in the twin)
+    /// computed once, from lane 0 also when strip A sleeps. A lane that
+    /// does not run otherwise gets 1.
     L staticGain(L l, bool unity, bool linked) const noexcept {
-        const double gA = runsA ? tarvo::staticGain(a.gainComputer, unity, l.lane0()) : 1.0;
-        const double gB = linked || mirror ? gA
-                          : runsB          ? tarvo::staticGain(b.gainComputer, unity, l.lane1())
-                                           : 1.0;
-        return L(gA, gB);
+        if (linked || mirror) return L(tarvo::staticGain(a.gainComputer, unity, l.lane0()));
+        return L(runsA ? tarvo::staticGain(a.gainComputer, unity, l.lane0()) : 1.0,
+                 runsB ? tarvo::staticGain(b.gainComputer, unity, l.lane1()) : 1.0);
     }
     L linkLevels(L level, LevelLink link) const noexcept {
         if (Asleep == 0) level = L(0.0, level.lane1());
