@@ -8,11 +8,14 @@
 //   tarvo-bench --displays PATH NAME
 //   tarvo-bench --profile [--program N] [NAME=TEXT,...] [--runs N] [--seconds S]
 //   tarvo-bench --fingerprint [--plugin PATH]
+//   tarvo-bench --compare OTHER_PATH [--plugin PATH] [--seeds N]
 //
 // --profile runs one Tarvo setup on the signal and prints its times only;
 // under valgrind --tool=callgrind it gives repeatable instruction counts.
 // --fingerprint prints a hash of the output at many settings: equal lists
 // from two builds mean bit-identical output (see OutputFingerprint.h).
+// --compare drives another build beside this one under random automation
+// and reports the first output bit that differs (see AutomationCompare.h).
 //
 // Every plug-in is loaded through its exported entry (vsthost), started at
 // 44100 Hz with blocks of 512, set up by parameter name and display text,
@@ -39,6 +42,7 @@
 #include <unistd.h>
 #include <vector>
 
+#include "AutomationCompare.h"
 #include "BenchPlugin.h"
 #include "BenchSignal.h"
 #include "OutputFingerprint.h"
@@ -70,6 +74,8 @@ struct Options {
     double tailSeconds = 10.0;
     std::vector<Peer> peers;
     bool fingerprint = false;
+    std::string compareWith;  ///< another build, for --compare
+    int compareSeeds = 8;
     bool profile = false;  ///< one Tarvo setup only, for a profiler
     int profileProgram = 0;
     std::vector<Setting> profileSettings;
@@ -84,7 +90,8 @@ int usage() {
                  "       tarvo-bench --displays PATH NAME\n"
                  "       tarvo-bench --profile [--program N] [NAME=TEXT,...] [--runs N] "
                  "[--seconds S]\n"
-                 "       tarvo-bench --fingerprint [--plugin PATH]\n");
+                 "       tarvo-bench --fingerprint [--plugin PATH]\n"
+                 "       tarvo-bench --compare OTHER_PATH [--plugin PATH] [--seeds N]\n");
     return 2;
 }
 
@@ -642,6 +649,10 @@ int main(int argc, char** argv) {
                     options.profileSettings = parseSettings(argv[++i]);
             } else if (arg == "--fingerprint") {
                 options.fingerprint = true;
+            } else if (arg == "--compare") {
+                options.compareWith = value();
+            } else if (arg == "--seeds") {
+                options.compareSeeds = std::atoi(value().c_str());
             } else if (arg == "--program") {
                 options.profileProgram = std::atoi(value().c_str());
             } else if (arg == "--displays") {
@@ -663,6 +674,9 @@ int main(int argc, char** argv) {
             options.tailSeconds = 4.0;
         }
         if (options.fingerprint) return printFingerprints(options.plugin);
+        if (!options.compareWith.empty())
+            return compareUnderAutomation(options.compareWith, options.plugin,
+                                          options.compareSeeds);
         if (options.profile) {
             if (!runsGiven) options.runs = 1;
             if (!secondsGiven) options.seconds = 2.0;
