@@ -40,46 +40,12 @@ inline void StereoProcessorOf<L>::runBoth(const double* keyA, const double* keyB
 }
 
 template <class L>
-double StereoProcessorOf<L>::runOneAsleep(int asleep, LevelLink link, bool externalAudio,
-                                          double keyA, double keyB, double audioA,
-                                          double audioB) noexcept {
-    Upsampler* upA = externalAudio ? &audioUpsamplerLeft : nullptr;
-    Upsampler* upB = externalAudio ? &audioUpsamplerRight : nullptr;
-    if (asleep == 0)
-        return runLanesAsleep<0>(lanes(), strips_[0], strips_[1], rows(), link, keyA, keyB, upA,
-                                 upB, audioA, audioB);
-    return runLanesAsleep<1>(lanes(), strips_[0], strips_[1], rows(), link, keyA, keyB, upA, upB,
-                             audioA, audioB);
-}
-
-template <class L>
-L StereoProcessorOf<L>::runSleeperRuns(int asleep, LevelLink link, bool externalAudio,
-                                       double keyA, double keyB, double audioA,
-                                       double audioB) noexcept {
-    Upsampler* upA = externalAudio ? &audioUpsamplerLeft : nullptr;
-    Upsampler* upB = externalAudio ? &audioUpsamplerRight : nullptr;
-    if (asleep == 0)
-        return runLanesSleeperRuns<0>(lanes(), strips_[0], strips_[1], rows(), link, keyA, keyB,
-                                      upA, upB, audioA, audioB);
-    return runLanesSleeperRuns<1>(lanes(), strips_[0], strips_[1], rows(), link, keyA, keyB, upA,
-                                  upB, audioA, audioB);
-}
-
-template <class L>
 void StereoProcessorOf<L>::idleBoth() noexcept {
     for (int k = 0; k < 2; ++k) {
         strips_[k].limiterDetector.pushZero();
         rows().clearFrame(k);
     }
     lanes().limiter.idle();
-}
-
-template <class L>
-void StereoProcessorOf<L>::idleLimiterLane(int k) noexcept {
-    strips_[k].limiterDetector.pushZero();
-    LimiterSections<L> idled = lanes().limiter;
-    idled.idle();
-    copyLane(lanes().limiter, idled, k);
 }
 
 template <class L>
@@ -148,20 +114,27 @@ inline void StereoProcessorOf<L>::pairFrames(const HostChunk& in, HostChunk& out
             f = end;
             continue;
         }
+        // The audio upsamplers bring the audio with the External key.
+        Upsampler* upA = External ? &audioUpsamplerLeft : nullptr;
+        Upsampler* upB = External ? &audioUpsamplerRight : nullptr;
         if (!activeA[f] && !activeB[f]) {
             idleBoth();
         } else if (ms || (Mode == dualMono && External)) {
             // Both strips run, also the asleep one (in "M/S" its cleared
             // level loses the link).
-            const L y = runSleeperRuns(activeA[f] ? 1 : 0, link, External, keyA[f], keyB[f],
-                                       audioA[f], audioB[f]);
+            const L y = routeAsleepLane(activeA[f] ? 1 : 0, [&](auto asleep) {
+                return runLanesSleeperRuns<decltype(asleep)::value>(
+                    lanes(), a, b, r, link, keyA[f], keyB[f], upA, upB, audioA[f], audioB[f]);
+            });
             yA = y.lane0();
             yB = y.lane1();
         } else {
             // One asleep: in "Stereo" its level counts as zero in the average,
             // no limiter link; its input passes unchanged.
-            const double y = runOneAsleep(activeA[f] ? 1 : 0, link, External, keyA[f], keyB[f],
-                                          audioA[f], audioB[f]);
+            const double y = routeAsleepLane(activeA[f] ? 1 : 0, [&](auto asleep) {
+                return runLanesAsleep<decltype(asleep)::value>(
+                    lanes(), a, b, r, link, keyA[f], keyB[f], upA, upB, audioA[f], audioB[f]);
+            });
             if (activeA[f]) yA = y;
             else yB = y;
         }
@@ -202,8 +175,13 @@ TARVO_NOINLINE void StereoProcessorOf<L>::pairBypassFrame(double* outLeft, doubl
     const bool bothRun = ms || (Mode == dualMono && External);
     const bool runA = activeA || (bothRun && activeB);
     const bool runB = activeB || (bothRun && activeA);
-    if (runA && !activeA) idleLimiterLane(0);
-    if (runB && !activeB) idleLimiterLane(1);
+    // An asleep strip that runs idles its limiter a second time.
+    const bool idlesAgain[2] = {runA && !activeA, runB && !activeB};
+    for (int k = 0; k < 2; ++k) {
+        if (!idlesAgain[k]) continue;
+        strips_[k].limiterDetector.pushZero();
+        idleLimiterLane(lanes().limiter, k);
+    }
     if (External) {
         if (bothRun ? runA : activeA) audioUpsamplerLeft.process(a.inputGain * audioA, keyRow(0));
         if (bothRun ? runB : activeB) audioUpsamplerRight.process(b.inputGain * audioB, keyRow(1));

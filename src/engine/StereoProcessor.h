@@ -162,18 +162,8 @@ private:
     template <LevelLink link, bool externalAudio>
     void runBoth(const double* keyA, const double* keyB, const double* audioA,
                  const double* audioB, std::uint32_t frames, L* y) noexcept;
-    /// One frame, strip `asleep` (0: A, 1: B) asleep, the other awake; see
-    /// runLanesAsleep.
-    double runOneAsleep(int asleep, LevelLink link, bool externalAudio, double keyA, double keyB,
-                        double audioA, double audioB) noexcept;
-    /// One frame, strip `asleep` asleep but running; see runLanesSleeperRuns.
-    L runSleeperRuns(int asleep, LevelLink link, bool externalAudio, double keyA, double keyB,
-                     double audioA, double audioB) noexcept;
     /// One frame with both strips asleep: what an inactive strip does, in each lane.
     void idleBoth() noexcept;
-    /// Strip k's limiter idles one more step (its window takes a zero, its
-    /// lane of the sections decays), the other lane kept.
-    void idleLimiterLane(int k) noexcept;
     /// One frame of the strips' key rows (A if downA, B if downB) through
     /// the way down, a lane that does not go down kept as it was (its
     /// result 0).

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <new>
+#include <type_traits>
 
 #include "engine/ChannelStrip.h"
 #include "engine/StripKernel.h"
@@ -269,7 +270,7 @@ inline void runLanes(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b, Lan
 /// and its decimator sections must be restored by the caller).
 template <bool RunsA, bool RunsB, class L>
 TARVO_ALWAYS_INLINE L downsampleLanes(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
-                         const L* rows) noexcept {
+                                      const L* rows) noexcept {
     IirDecimator& da = a.downsampler.decimator;
     IirDecimator& db = b.downsampler.decimator;
     return downsample(
@@ -283,6 +284,34 @@ TARVO_ALWAYS_INLINE L downsampleLanes(StripLanes<L>& lanes, ChannelStrip& a, Cha
             return L(RunsA ? a.downsampler.halfband.process(u0.lane0(), u1.lane0()) : 0.0,
                      RunsB ? b.downsampler.halfband.process(u0.lane1(), u1.lane1()) : 0.0);
         });
+}
+
+/// Calls run(std::integral_constant<int, asleep>()) for the lane of the
+/// strip that sleeps (0: A, 1: B), so that a frame with one strip asleep
+/// gets its lane as a template argument.
+template <typename Run>
+inline decltype(auto) routeAsleepLane(int asleep, Run run) {
+    if (asleep == 0) return run(std::integral_constant<int, 0>());
+    return run(std::integral_constant<int, 1>());
+}
+
+/// One idle step of lane `lane` of the limiter sections (the window's zero
+/// is the strip's to push); the other lane is kept.
+template <class L>
+void idleLimiterLane(LimiterSections<L>& sections, int lane) noexcept {
+    LimiterSections<L> idled = sections;
+    idled.idle();
+    copyLane(sections, idled, lane);
+}
+
+/// One frame's keys into rows 0 for the strips other than Asleep (0: A,
+/// 1: B, -1: neither), and the frame's limiter key.
+template <int Asleep, class L>
+void upsampleKeys(ChannelStrip& a, ChannelStrip& b, LaneRows<L>& rows, double keyA,
+                  double keyB) noexcept {
+    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, rows.key[0]);
+    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, rows.key[1]);
+    rows.limiterKey[0] = newestKeys<L>(a, b);
 }
 
 /// One frame of the pair in which strip Asleep (0: A, 1: B) sleeps: it does
@@ -303,9 +332,7 @@ TARVO_NOINLINE double runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Chan
     const StripLanes<L> before = lanes;
     asleep.limiterDetector.pushZero();
     rows.clearFrame(Asleep);
-    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, rows.key[0]);
-    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, rows.key[1]);
-    rows.limiterKey[0] = newestKeys<L>(a, b);
+    upsampleKeys<Asleep>(a, b, rows, keyA, keyB);
     if (Asleep != 0 && audioUpsamplerA)
         audioUpsamplerA->process(a.inputGain * audioA, rows.audio[0]);
     if (Asleep != 1 && audioUpsamplerB)
@@ -314,9 +341,7 @@ TARVO_NOINLINE double runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Chan
     const L y = downsampleLanes<Strips::runsA, Strips::runsB>(lanes, a, b, rows.processed);
     // The asleep lane as it was, but for the limiter sections' idle step.
     copyLane(lanes, before, Asleep);
-    LimiterSections<L> idled = before.limiter;
-    idled.idle();
-    copyLane(lanes.limiter, idled, Asleep);
+    idleLimiterLane(lanes.limiter, Asleep);
     return Asleep == 0 ? y.lane1() : y.lane0();
 }
 
@@ -337,16 +362,12 @@ TARVO_NOINLINE L runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a, Chan
     // The asleep strip's idle step first, as its detect takes it.
     asleep.limiterDetector.pushZero();
     rows.clearFrame(Asleep);
-    LimiterSections<L> idled = lanes.limiter;
-    idled.idle();
-    copyLane(lanes.limiter, idled, Asleep);
+    idleLimiterLane(lanes.limiter, Asleep);
     const BiquadOf<L> keyHighPass1 = lanes.keyHighPass1;
     const BiquadOf<L> keyHighPass2 = lanes.keyHighPass2;
     const BiquadOf<L> keyShelf = lanes.keyShelf;
     const EnvelopeOf<L> level = lanes.level;
-    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, rows.key[0]);
-    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, rows.key[1]);
-    rows.limiterKey[0] = newestKeys<L>(a, b);
+    upsampleKeys<Asleep>(a, b, rows, keyA, keyB);
     if (audioUpsamplerA) audioUpsamplerA->process(a.inputGain * audioA, rows.audio[0]);
     if (audioUpsamplerB) audioUpsamplerB->process(b.inputGain * audioB, rows.audio[1]);
     runLanes<Asleep, true>(lanes, a, b, rows, 1, audioUpsamplerA != nullptr, link, false);
