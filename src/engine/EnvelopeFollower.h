@@ -1,8 +1,8 @@
 #pragma once
 
-#include "filters/Inlining.h"
 #include "filters/Biquad.h"
 #include "filters/DetectorDesign.h"
+#include "filters/Inlining.h"
 #include "filters/Lanes.h"
 
 namespace tarvo {

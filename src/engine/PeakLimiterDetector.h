@@ -1,12 +1,12 @@
 #pragma once
 
-#include "filters/Inlining.h"
 #include <cmath>
 #include <cstdint>
 #include <memory>
 
 #include "filters/Biquad.h"
 #include "filters/DetectorDesign.h"
+#include "filters/Inlining.h"
 #include "filters/Lanes.h"
 
 namespace tarvo {

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "filters/Inlining.h"
 #include <cstdint>
 
 #include "engine/ChannelStrip.h"
+#include "filters/Inlining.h"
 #include "filters/Lanes.h"
 
 namespace tarvo {

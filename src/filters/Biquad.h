@@ -1,6 +1,7 @@
 #pragma once
 
 #include "filters/Inlining.h"
+
 namespace tarvo {
 
 /// One second-order section, Direct Form I, over a value type V (`double`,

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "filters/Inlining.h"
 #include "filters/HalfbandFir.h"
 #include "filters/IirDecimator.h"
+#include "filters/Inlining.h"
 
 namespace tarvo {
 
@@ -38,7 +38,7 @@ struct Downsampler {
 /// decimated and halfband(u0, u1) halves the rate of the pair.
 template <typename V, typename Decimate, typename Halfband>
 TARVO_ALWAYS_INLINE V downsample(bool hq, int stageFactor, const V* in, Decimate decimate,
-                    Halfband halfband) noexcept {
+                                 Halfband halfband) noexcept {
     if (!hq) return decimate(in);
     const V u0 = decimate(in);
     const V u1 = decimate(in + stageFactor);

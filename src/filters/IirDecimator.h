@@ -1,9 +1,9 @@
 #pragma once
 
-#include "filters/Inlining.h"
 #include <cstdint>
 
 #include "filters/Biquad.h"
+#include "filters/Inlining.h"
 #include "filters/NoiseGenerator.h"
 
 namespace tarvo {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "filters/Inlining.h"
 #include "filters/Biquad.h"
+#include "filters/Inlining.h"
 
 namespace tarvo {
 

@@ -1,9 +1,9 @@
 #pragma once
 
-#include "filters/Inlining.h"
 #include <cstdint>
 
 #include "filters/HalfbandFir.h"
+#include "filters/Inlining.h"
 #include "filters/PolyInterpolator.h"
 
 namespace tarvo {
