@@ -6,7 +6,8 @@ come from the code and from measurements, between marker comments:
 
     <!-- generated: NAME -->...<!-- end generated -->
         tables and numbers from the built plug-in (tarvo-manual-facts) and
-        from BENCHMARKS.md; rewritten on every run and compared by --check.
+        from BENCHMARKS.md; rewritten on every run and compared by --check:
+        their text exactly, their numbers within NUMBER_TOLERANCE (below).
     <!-- measured: NAME -->...<!-- end measured -->
         numbers measured while the pictures are rendered (corner
         frequencies, limiter overshoot, aliasing); rewritten with
@@ -282,6 +283,49 @@ def generated_blocks(facts, benchmarks):
     }
 
 
+# How far a number in a generated block may lie from the committed one and
+# still match: by at most one unit in its last printed digit (of the more
+# precise of the two figures) and by at most this share of its size. A
+# figure computed in floating point can round the other way on another
+# machine ("109.5" for "109.4", a position's sixth digit), but a short figure
+# ("4.0", "172") or a real change moves further. Everything that is not a
+# number compares character for character.
+NUMBER_TOLERANCE = 1e-3
+NUMBER = re.compile(r"([-+]?\d+(?:\.\d+)?)")
+
+
+def last_digit_unit(figure):
+    """The value of one unit in a figure's last digit: 0.01 for "-3.25"."""
+    decimals = len(figure.partition(".")[2])
+    return 10.0 ** -decimals
+
+
+def numbers_match(committed, generated):
+    a, b = float(committed), float(generated)
+    difference = abs(a - b)
+    unit = min(last_digit_unit(committed), last_digit_unit(generated))
+    return difference <= unit * (1 + 1e-9) and difference <= NUMBER_TOLERANCE * max(abs(a), abs(b))
+
+
+def block_matches(committed, generated):
+    """Texts equal, numbers within NUMBER_TOLERANCE."""
+    ours, theirs = NUMBER.split(committed), NUMBER.split(generated)
+    if len(ours) != len(theirs):
+        return False
+    # re.split with one group alternates text (even places) and numbers (odd).
+    return all(a == b if k % 2 == 0 else numbers_match(a, b)
+               for k, (a, b) in enumerate(zip(ours, theirs)))
+
+
+def differing_blocks(committed, generated):
+    """Names of the generated blocks whose committed content does not match."""
+    def blocks(text):
+        return [(m.group(2), m.group(3)) for m in MARKER.finditer(text)
+                if m.group(1) == "generated"]
+    return [name for (name, ours), (_, theirs) in zip(blocks(committed), blocks(generated))
+            if not block_matches(ours, theirs)]
+
+
 def fill(text, blocks, kind):
     """Replaces the content of every marker of one kind; checks the names."""
     seen = set()
@@ -332,9 +376,14 @@ def main():
             sys.stdout.writelines(difflib.unified_diff(
                 committed.splitlines(True), text.splitlines(True),
                 "docs/manual.md (committed)", "docs/manual.md (from the code)"))
-            print(f"\ndocs/manual.md's generated tables differ from the code; "
-                  f"regenerate them with `{REGENERATE}` and commit the result.")
-            return 1
+            differing = differing_blocks(committed, text)
+            if differing:
+                print(f"\ndocs/manual.md's generated blocks {', '.join(differing)} differ "
+                      f"from the code; regenerate them with `{REGENERATE}` and commit the "
+                      f"result.")
+                return 1
+            print("\nthe numbers above differ by no more than a rounding "
+                  f"(one unit in the last digit, at most {NUMBER_TOLERANCE:.1%} of the value)")
         print("docs/manual.md: generated tables match the code")
         return 0
 

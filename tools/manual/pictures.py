@@ -296,10 +296,26 @@ def scoop(render, folder):
         k = np.argmin(response[band]) if lowest else np.argmax(response[band])
         return f[band][k], response[band][k]
 
+    def bumps(value, main_f):
+        """Turning points of a curve from 300 Hz to 19 kHz other than the main
+        dip or peak: the response smoothed over five bins (about 27 Hz), each
+        point the highest or lowest within 40 bins (about 215 Hz) each way."""
+        f, response = responses[value]
+        smooth = np.convolve(response, np.ones(5) / 5, mode="same")
+        turning = np.concatenate([sps.argrelextrema(smooth, np.greater, order=40)[0],
+                                  sps.argrelextrema(smooth, np.less, order=40)[0]])
+        points = [k for k in sorted(turning)
+                  if 300 <= f[k] <= 19000 and abs(f[k] - main_f) > 500]
+        return ", ".join(f"{smooth[k]:+.1f} dB near "
+                         + (f"{f[k]:.0f} Hz" if f[k] < 1000 else f"{f[k] / 1000:.1f} kHz")
+                         for k in points)
+
     dip_f, dip = extreme("12", True)
     peak_f, peak = extreme("-12", False)
     return {"scoop-plus": f"{dip:.1f} dB near {dip_f / 1000:.1f} kHz",
-            "scoop-minus": f"{peak:+.1f} dB near {peak_f / 1000:.1f} kHz"}
+            "scoop-minus": f"{peak:+.1f} dB near {peak_f / 1000:.1f} kHz",
+            "scoop-plus-bumps": bumps("12", dip_f),
+            "scoop-minus-bumps": bumps("-12", peak_f)}
 
 
 def block_peaks(x, block):
@@ -336,6 +352,35 @@ def limiter(render, folder):
             "limiter-over": f"{over:.1f} %"}
 
 
+def high_frequency_response(render, folder):
+    """Gain of a quiet sine (-20 dBFS) at 10, 15 and 20 kHz through every
+    factor of both paths, nothing else acting: the "Fast" path's short
+    interpolation filters roll off the top octave at 4x and 8x."""
+    frequencies = (10000, 15000, 20000)
+    neutral = NEUTRAL + ["Thresh.=0", "Ratio=1.1", "Dither=Off"]
+
+    def gain(job):
+        factor, path, frequency = job
+        tone = sine(frequency, 0.5, 0.1)
+        out = render(tone, neutral + [f"Upsampl.={factor}", f"Upsmpl.={path}"])[:, 0]
+        tail = slice(len(tone) // 2, None)
+        return db(rms(out[tail]) / rms(tone[tail]))
+
+    jobs = [(factor, path, frequency) for factor in ("2x", "4x", "8x") for path in ("Fast", "HQ")
+            for frequency in frequencies]
+    with ThreadPoolExecutor(max_workers=2) as pool:
+        gains = dict(zip(jobs, pool.map(gain, jobs)))
+
+    def fast(factor, frequency):
+        return f"{gains[(factor, 'Fast', frequency)]:.2f} dB at {frequency // 1000} kHz"
+
+    hq = max(abs(g) for (_, path, _), g in gains.items() if path == "HQ")
+    return {"fast-rolloff-4x": f"{fast('4x', 15000)} and {fast('4x', 20000)}",
+            "fast-rolloff-8x": f"{fast('8x', 10000)}, {fast('8x', 15000)} and "
+                               f"{fast('8x', 20000)}",
+            "hq-flatness": f"{hq:.2f} dB"}
+
+
 def aliasing(render, folder):
     """Spectrum of a driven 5 kHz sine at 1x, 4x and 8x HQ."""
     f0 = 5000.0
@@ -369,12 +414,24 @@ def aliasing(render, folder):
         axes.text(0.995, 0.9, f"Upsampl. {factor}, Upsmpl. {path}", transform=axes.transAxes,
                   ha="right", va="top", bbox=dict(facecolor="white", edgecolor="0.7"))
         axes.grid(True, alpha=0.3)
+    # The same drive at program "Default"'s threshold: with "Ratio" "inf" the
+    # compressor holds the tone near the threshold, so the saturation is
+    # driven far less and the aliases fall.
+    at_default = [setting for setting in drive if not setting.startswith("Thresh.=")]
+    for factor in ("1x", "4x"):
+        out = render(tone, at_default + [f"Upsampl.={factor}", "Upsmpl.=Fast"])[:, 0]
+        level = db(np.abs(np.fft.rfft(out[len(out) - n:] * window)) / (window.sum() / 2))
+        worst[f"default {factor}"] = level[~near].max() - level[np.argmin(np.abs(f - f0))]
     panels[0].set_title("A driven 5 kHz sine: harmonics (dashed lines) and aliases "
                         "(every other line)")
     panels[-1].set_xlabel("frequency (kHz)")
     panels[-1].set_xlim(0, RATE / 2000)
     finish(figure, folder / "aliasing.png")
-    return {f"aliasing-{k.split()[0]}": f"{v:.0f} dB" for k, v in worst.items()}
+    return {"aliasing-1x": f"{worst['1x Fast']:.0f} dB",
+            "aliasing-4x": f"{worst['4x Fast']:.0f} dB",
+            "aliasing-8x": f"{worst['8x HQ']:.0f} dB",
+            "aliasing-default": f"{worst['default 1x']:.0f} dB at 1x and "
+                                f"{worst['default 4x']:.0f} dB at 4x \"Fast\""}
 
 
 def signal_flow(render, folder):
@@ -420,7 +477,7 @@ def signal_flow(render, folder):
     arrow((13.1, key + 0.6), (8.1, audio - 0.6))
     axes.text(12.0, 4.45, "applied gain", fontsize=7.5, color="0.25")
     arrow((10.4, key + 0.6), (10.4, audio - 0.6))
-    axes.text(10.3, 4.75, "limiter key", ha="right", fontsize=7.5, color="0.25")
+    axes.text(10.3, 4.05, "limiter key", ha="right", va="bottom", fontsize=7.5, color="0.25")
     axes.plot([5.8, 5.8, 16.6], [audio + 0.6, dry, dry], color="0.25", linewidth=1.1)
     arrow((16.6, dry), (16.6, audio + 0.6))
     axes.text(11.2, dry + 0.12, "dry signal (MidScoop's opposite curve when mixed)", ha="center",
@@ -444,7 +501,7 @@ def render_all(render, folder):
     with tempfile.TemporaryDirectory(prefix="tarvo-manual-") as scratch:
         renderer = Renderer(render, scratch)
         for draw in (signal_flow, static_curve, gain_reduction, sidechain_filter, scoop, limiter,
-                     aliasing):
+                     high_frequency_response, aliasing):
             print(f"picture: {draw.__name__}")
             measured.update(draw(renderer, folder))
     return measured
