@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <lv2/core/lv2.h>
+#include <lv2/port-props/port-props.h>
 #include <lv2/presets/presets.h>
 #include <lv2/units/units.h>
 #include <sndfile.h>
@@ -18,6 +19,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -145,6 +147,41 @@ bool showsAs(float value, const std::string& display) {
     return std::fabs(value - shownNumber(display)) <= 0.5 * std::pow(10.0, -decimals) + 1e-6;
 }
 
+/// How a host shows a control port: its name, its unit (null: none, "ratio":
+/// a unit of the bundle's own), a logarithmic travel, a switch.
+struct ControlLook {
+    const char* name;
+    const char* unit;
+    bool logarithmic;
+    bool toggled;
+};
+
+/// In parameter order.
+const ControlLook kControlLooks[kParameterCount] = {
+    {"Key high-pass", LV2_UNITS__hz, true, false},
+    {"Threshold", LV2_UNITS__db, false, false},
+    {"Knee", LV2_UNITS__coef, false, false},
+    {"Attack", LV2_UNITS__ms, true, false},
+    {"Release", LV2_UNITS__ms, true, false},
+    {"Ratio", "ratio", true, false},
+    {"Limiter ceiling", LV2_UNITS__db, false, false},
+    {"Make-up gain", LV2_UNITS__db, false, false},
+    {"Mid scoop", LV2_UNITS__db, false, false},
+    {"Dry mix", LV2_UNITS__pc, false, false},
+    {"Channel mode", nullptr, false, false},
+    {"Oversampling", nullptr, false, false},
+    {"Attack mode", nullptr, false, false},
+    {"Input gain", nullptr, false, false},
+    {"Limiter position", nullptr, false, false},
+    {"Saturation", nullptr, false, false},
+    {"Bypass", nullptr, false, true},
+    {"Render at 8x", nullptr, false, true},
+    {"Dither", nullptr, false, false},
+    {"Side-chain", nullptr, false, true},
+    {"Time ranges", nullptr, false, false},
+    {"Oversampling quality", nullptr, false, false},
+};
+
 TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
     const LilvPlugin* plugin = world().plugin();
     ASSERT_NE(plugin, nullptr) << "no Tarvo on LV2_PATH " TARVO_LV2_PATH;
@@ -172,15 +209,33 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
         EXPECT_EQ(has(i, LV2_CORE_PREFIX "isSideChain"), sideChain) << i;
     }
 
-    // One control per parameter, as the VST generic window shows it.
+    // One control per parameter with a readable name; the values, ends,
+    // option texts and default as the VST generic window shows them.
     LilvNode* unitSymbol = lilv_new_uri(world().world(), LV2_UNITS__symbol);
+    std::set<std::string> names;
+    for (std::uint32_t p = 0; p < lv2::portCount; ++p) {
+        LilvNode* portName = lilv_port_get_name(plugin, portAt(p));
+        EXPECT_TRUE(names.insert(nodeText(portName)).second) << "two ports named " << nodeText(portName);
+        lilv_node_free(portName);
+    }
     for (int index = 0; index < kParameterCount; ++index) {
         SCOPED_TRACE(vst.parameterName(index));
+        const ControlLook& look = kControlLooks[index];
         const std::uint32_t p = lv2::firstControl + static_cast<std::uint32_t>(index);
         EXPECT_TRUE(is(p, LV2_CORE__ControlPort) && is(p, LV2_CORE__InputPort));
         LilvNode* portName = lilv_port_get_name(plugin, portAt(p));
-        EXPECT_EQ(nodeText(portName), vst.parameterName(index));
+        EXPECT_EQ(nodeText(portName), look.name);
         lilv_node_free(portName);
+        EXPECT_EQ(has(p, LV2_PORT_PROPS__logarithmic), look.logarithmic);
+        EXPECT_EQ(has(p, LV2_CORE__toggled), look.toggled);
+        LilvNode* unit = lilv_port_get(plugin, portAt(p), world().uri(LV2_UNITS__unit));
+        if (look.unit == nullptr) {
+            EXPECT_EQ(unit, nullptr);
+        } else if (std::string(look.unit) == "ratio") {
+            EXPECT_TRUE(unit != nullptr && lilv_node_is_blank(unit));
+        } else {
+            EXPECT_EQ(nodeText(unit), look.unit);
+        }
 
         LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
         lilv_port_get_range(plugin, portAt(p), &def, &min, &max);
@@ -189,6 +244,9 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
         lilv_node_free(def);
         lilv_node_free(min);
         lilv_node_free(max);
+        if (look.logarithmic) {
+            EXPECT_GT(minimum, 0.0f);
+        }
         std::vector<std::pair<float, std::string>> points;
         LilvScalePoints* scalePoints = lilv_port_get_scale_points(plugin, portAt(p));
         LILV_FOREACH (scale_points, i, scalePoints) {
@@ -204,22 +262,28 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
         };
         const std::string programDisplay = vst.parameterDisplay(index);
 
-        if (has(p, LV2_CORE__enumeration)) {
-            // Options 0 .. maximum, each labelled with the VST's text.
-            EXPECT_TRUE(has(p, LV2_CORE__integer));
+        if (has(p, LV2_CORE__enumeration) || look.toggled) {
+            // Options 0 .. maximum, each labelled with the VST's text ("Input"
+            // in dB), a menu or a switch.
+            EXPECT_NE(has(p, LV2_CORE__enumeration), look.toggled);
+            EXPECT_EQ(has(p, LV2_CORE__integer), !look.toggled);
             EXPECT_EQ(minimum, 0.0f);
             EXPECT_EQ(points.size(), static_cast<std::size_t>(maximum) + 1);
+            EXPECT_TRUE(!look.toggled || maximum == 1.0f);
+            const std::string unitText = index == param::Input ? " dB" : "";
             for (int option = 0; option <= static_cast<int>(maximum); ++option) {
                 vst.setParameter(index, static_cast<float>(option) / maximum);
-                EXPECT_EQ(pointLabel(static_cast<float>(option)), vst.parameterDisplay(index));
+                EXPECT_EQ(pointLabel(static_cast<float>(option)), vst.parameterDisplay(index) + unitText);
             }
-            EXPECT_EQ(pointLabel(defaultValue), programDisplay);
+            EXPECT_EQ(pointLabel(defaultValue), programDisplay + unitText);
             continue;
         }
-        // The unit reads like the VST label.
-        LilvNode* unit = lilv_port_get(plugin, portAt(p), world().uri(LV2_UNITS__unit));
-        LilvNode* symbol = unit ? lilv_world_get(world().world(), unit, unitSymbol, nullptr) : nullptr;
-        EXPECT_EQ(nodeText(symbol), vst.parameterLabel(index));
+        ASSERT_NE(unit, nullptr);
+        // The unit reads like the VST label ("Knee" has none: a coefficient).
+        LilvNode* symbol = lilv_world_get(world().world(), unit, unitSymbol, nullptr);
+        if (index != param::Knee) {
+            EXPECT_EQ(nodeText(symbol), vst.parameterLabel(index));
+        }
         lilv_node_free(symbol);
         lilv_node_free(unit);
         if (std::isnan(shownNumber(programDisplay))) {
@@ -266,6 +330,34 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
         plugin, world().uri(LV2_CORE__InputPort), world().uri(LV2_CORE__freeWheeling));
     ASSERT_NE(freeWheel, nullptr);
     EXPECT_EQ(lilv_port_get_index(plugin, freeWheel), static_cast<std::uint32_t>(lv2::freeWheel));
+
+    // The host's enabled switch and the meters come after every older port,
+    // all optional to connect; the meters in dB.
+    const LilvPort* enabled = lilv_plugin_get_port_by_designation(
+        plugin, world().uri(LV2_CORE__InputPort), world().uri(LV2_CORE_PREFIX "enabled"));
+    ASSERT_NE(enabled, nullptr);
+    EXPECT_EQ(lilv_port_get_index(plugin, enabled), static_cast<std::uint32_t>(lv2::enabled));
+    EXPECT_TRUE(has(lv2::enabled, LV2_CORE__toggled));
+    struct Meter {
+        lv2::Port port;
+        const char* symbol;
+        const char* name;
+    };
+    for (const Meter& meter : {Meter{lv2::gainReduction, "gain_reduction", "Gain reduction"},
+                               Meter{lv2::inputLevel, "input_level", "Input level"},
+                               Meter{lv2::outputLevel, "output_level", "Output level"}}) {
+        SCOPED_TRACE(meter.symbol);
+        EXPECT_TRUE(is(meter.port, LV2_CORE__ControlPort) && is(meter.port, LV2_CORE__OutputPort));
+        EXPECT_EQ(nodeText(lilv_port_get_symbol(plugin, portAt(meter.port))), meter.symbol);
+        LilvNode* meterName = lilv_port_get_name(plugin, portAt(meter.port));
+        EXPECT_EQ(nodeText(meterName), meter.name);
+        lilv_node_free(meterName);
+        LilvNode* unit = lilv_port_get(plugin, portAt(meter.port), world().uri(LV2_UNITS__unit));
+        EXPECT_EQ(nodeText(unit), LV2_UNITS__db);
+        lilv_node_free(unit);
+    }
+    for (std::uint32_t p = lv2::enabled; p < lv2::portCount; ++p)
+        EXPECT_TRUE(has(p, LV2_CORE__connectionOptional)) << p;
 
     // Sample rates the engine refuses give no instance.
     for (const double rate : {999.0, 4.1e6, static_cast<double>(kNaN)})
