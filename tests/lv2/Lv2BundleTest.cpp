@@ -563,7 +563,7 @@ TEST(Lv2Bundle, RunAllocatesNothingWhileSettingsChange) {
     // oversampling factor and the rate.
     const std::pair<const char*, float> changes[] = {
         {"threshold", -30}, {"mode", 5}, {"ratio", 11}, {"attack", 50}, {"ar_time", 2},
-        {"oversampling_path", 1}, {"side_chain", 1}};
+        {"oversampling_path", 1}, {"side_chain", 1}, {"enabled", 0}};
     std::vector<float*> ports;
     for (const auto& change : changes) ports.push_back(&pair.lv2.control(change.first));
     conformance::AllocationScope scope;
@@ -575,6 +575,169 @@ TEST(Lv2Bundle, RunAllocatesNothingWhileSettingsChange) {
     EXPECT_EQ(scope.allocations(), 0u);
 }
 
+
+/// Settings under which the output is the compressed signal alone: no
+/// limiter, saturation, make-up, scoop, dry share or dither; a hard knee;
+/// the default program's times (attack 10.2 ms, release 110 ms).
+const std::vector<Override> kPlainCompressor = {
+    {"limiter_position", 2, 1}, {"saturation", 1, 0.5f}, {"makeup", 0, 0.5f},
+    {"mid_scoop", 0, 0.5f},     {"dry_wet", 0, 0},       {"dither", 1, 0.5f},
+    {"knee", 1, 1}};
+
+/// Root mean square of frames [begin, end) of a channel.
+double rms(const std::vector<float>& channel, std::size_t begin, std::size_t end) {
+    double sum = 0.0;
+    for (std::size_t i = begin; i < end; ++i) sum += static_cast<double>(channel[i]) * channel[i];
+    return std::sqrt(sum / static_cast<double>(end - begin));
+}
+
+TEST(Lv2Meters, GainReductionReadsWhatTheAudioShows) {
+    // A steady 441 Hz sine (100 samples a period, peak exactly the
+    // amplitude) for 2 s; the meter against the gain the output shows over
+    // the last half second, and against the hard-knee curve's reduction
+    // (peak - T)(1 - 1/R) within 1.5 dB (the detector reads a sine a little
+    // below its peak). A quiet sine reads no reduction.
+    struct Case {
+        float thresholdDb, ratio, amplitudeDb;
+    };
+    const Case cases[] = {{-30, 4, -6}, {-20, 2, -3}, {-24, 11, -6}, {-10, 4, -40}, {-20, 8, -30}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.thresholdDb) + " dB, " + std::to_string(c.ratio) + ":1, sine " +
+                     std::to_string(c.amplitudeDb) + " dB");
+        Pair pair;
+        Lv2Instance& lv2 = pair.lv2;
+        for (const Override& o : kPlainCompressor) lv2.control(o.symbol) = o.value;
+        lv2.control("threshold") = c.thresholdDb;
+        lv2.control("ratio") = c.ratio;
+        const std::size_t frames = 88200, block = 441;
+        std::vector<float> in(frames), silence(frames, 0.0f);
+        const double amplitude = std::pow(10.0, c.amplitudeDb / 20.0);
+        for (std::size_t i = 0; i < frames; ++i)
+            in[i] = static_cast<float>(amplitude * std::sin(2 * M_PI * static_cast<double>(i) / 100.0));
+        std::vector<std::vector<float>> out(2, std::vector<float>(frames));
+        for (std::size_t done = 0; done < frames; done += block) {
+            float* inputs[4] = {in.data() + done, in.data() + done, silence.data(), silence.data()};
+            float* outputs[2] = {out[0].data() + done, out[1].data() + done};
+            lv2.run(inputs, outputs, block);
+        }
+        const float reading = lv2.control("gain_reduction");
+        const double shown = 20 * std::log10(rms(in, frames / 2, frames) / rms(out[0], frames / 2, frames));
+        EXPECT_NEAR(reading, std::max(0.0, shown), 0.05);
+        const double ratio = c.ratio > 10.9f ? INFINITY : c.ratio;
+        const double curve = std::max(0.0, (c.amplitudeDb - c.thresholdDb) * (1 - 1 / ratio));
+        EXPECT_NEAR(reading, curve, 1.5);
+        EXPECT_NEAR(lv2.control("input_level"), c.amplitudeDb, 1e-3);
+        EXPECT_NEAR(lv2.control("output_level"), c.amplitudeDb - shown, 0.5);
+    }
+}
+
+TEST(Lv2Meters, FallBackAt20DecibelsASecondToTheirFloors) {
+    Pair pair;
+    Lv2Instance& lv2 = pair.lv2;
+    for (const Override& o : kPlainCompressor) lv2.control(o.symbol) = o.value;
+    lv2.control("threshold") = -30;
+    const std::uint32_t block = 4410;  // 0.1 s: 2 dB of fall
+    std::vector<float> loud(block), silence(block, 0.0f), out(block);
+    for (std::uint32_t i = 0; i < block; ++i) loud[i] = 0.5f * std::sin(2 * M_PI * i / 100.0);
+    float* outputs[2] = {out.data(), out.data()};
+    auto run = [&](std::vector<float>& in) {
+        float* inputs[4] = {in.data(), in.data(), silence.data(), silence.data()};
+        lv2.run(inputs, outputs, block);
+        return std::vector<float>{lv2.control("input_level"), lv2.control("output_level"),
+                                  lv2.control("gain_reduction")};
+    };
+    for (int b = 0; b < 5; ++b) run(loud);
+    std::vector<float> before = run(loud);
+    EXPECT_NEAR(before[0], -6.0206f, 1e-3);
+    EXPECT_GT(before[2], 10.0f);
+    // The output falls silent within the first silent block (latency 2).
+    before = run(silence);
+    for (int b = 0; b < 60; ++b) {
+        SCOPED_TRACE(b);
+        const std::vector<float> now = run(silence);
+        for (int level = 0; level < 2; ++level)
+            EXPECT_NEAR(now[level], std::max(-80.0f, before[level] - 2.0f), 1e-3) << level;
+        EXPECT_LE(now[2], before[2]);
+        EXPECT_GE(now[2], std::max(0.0f, before[2] - 2.0f) - 1e-3f);
+        before = now;
+    }
+    EXPECT_EQ(before, (std::vector<float>{-80.0f, -80.0f, 0.0f}));
+}
+
+TEST(Lv2Enabled, OffPassesTheDelayedInputWithACrossfadeBothWays) {
+    // One instance switched off and on again beside one whose enabled and
+    // meter ports are not connected (always on, the VST's audio); blocks
+    // of 700 frames, longer than the stretches a fade is blended in.
+    struct Case {
+        float hq;
+        int latency;
+    };
+    for (const Case& c : {Case{0, 2}, Case{1, 172}}) {
+        SCOPED_TRACE(c.latency);
+        Pair switched, reference;
+        for (Pair* pair : {&switched, &reference}) {
+            for (const Override& o : kPlainCompressor) pair->set(o.symbol, o.value, o.position);
+            pair->set("threshold", -30, 0.25f);
+            pair->set("oversampling_path", c.hq, c.hq);
+        }
+        for (std::uint32_t port = lv2::enabled; port < lv2::portCount; ++port)
+            reference.lv2.connect(port, nullptr);
+        Signal signal(700 * 16);
+        Outputs out(signal.frames()), referenceOut(signal.frames());
+        const std::size_t off = 700 * 4, on = 700 * 10, fade = 441;
+        for (std::size_t begin = 0; begin < signal.frames(); begin += 700) {
+            switched.lv2.control("enabled") = begin >= off && begin < on ? 0.0f : 1.0f;
+            runBlock(switched, signal, out, begin, 700);
+            runBlock(reference, signal, referenceOut, begin, 700);
+        }
+        EXPECT_EQ(firstDifference(referenceOut), -1) << "unconnected ports change the audio";
+        for (int ch = 0; ch < 2; ++ch) {
+            SCOPED_TRACE(ch);
+            const std::vector<float>& y = out.lv2[ch];
+            const std::vector<float>& processed = referenceOut.lv2[ch];
+            const std::vector<float>& in = signal.channels[static_cast<std::size_t>(ch)];
+            auto passed = [&](std::size_t i) { return in[i - static_cast<std::size_t>(c.latency)]; };
+            // The share of the processed signal, where the two differ enough
+            // to tell; NaN elsewhere.
+            auto share = [&](std::size_t i) {
+                const float apart = processed[i] - passed(i);
+                return std::fabs(apart) > 1e-3f ? (y[i] - passed(i)) / apart : kNaN;
+            };
+            std::size_t exact = 0;
+            float last = 1.0f, lastOn = 0.0f;
+            for (std::size_t i = 200; i < signal.frames(); ++i) {
+                if (i < off || i >= on + fade) {
+                    exact += y[i] == processed[i];
+                } else if (i >= off + fade && i < on) {
+                    exact += y[i] == passed(i);
+                } else {
+                    // A fade: a monotone blend with no step larger than the
+                    // two signals' own steps and the blend's.
+                    const float w = share(i);
+                    if (!std::isnan(w)) {
+                        ASSERT_GE(w, -1e-3f) << i;
+                        ASSERT_LE(w, 1.0f + 1e-3f) << i;
+                        if (i < on) {
+                            EXPECT_LE(w, last + 1e-3f) << i;
+                            last = w;
+                        } else {
+                            EXPECT_GE(w, lastOn - 1e-3f) << i;
+                            lastOn = w;
+                        }
+                    }
+                    const float step = std::fabs(y[i] - y[i - 1]);
+                    const float bound = std::max(std::fabs(processed[i] - processed[i - 1]),
+                                                 std::fabs(passed(i) - passed(i - 1))) +
+                                        std::fabs(processed[i] - passed(i)) / fade * 1.01f + 1e-6f;
+                    EXPECT_LE(step, bound) << i;
+                }
+            }
+            EXPECT_EQ(exact, signal.frames() - 200 - 2 * fade);
+            EXPECT_LT(last, 0.01f);
+            EXPECT_GT(lastOn, 0.99f);
+        }
+    }
+}
 
 #if defined(TARVO_RENDER) && defined(TARVO_LV2APPLY)
 
