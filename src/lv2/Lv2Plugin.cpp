@@ -23,7 +23,7 @@ bool Lv2Plugin::acceptsSampleRate(double rate) noexcept {
            rate32 <= ParameterController::kMaximumSampleRate;
 }
 
-Lv2Plugin::Lv2Plugin(double rate) : fade_(rate), meters_(rate) {
+Lv2Plugin::Lv2Plugin(double rate) : fade_(rate), meters_(rate), display_(rate) {
     for (float& value : applied_) value = std::numeric_limits<float>::quiet_NaN();
     // As a VST host builds the plug-in: the construction pass configures the
     // whole engine for program 0, then the rate is set; its marks are taken
@@ -85,6 +85,8 @@ void Lv2Plugin::run(std::uint32_t frames) noexcept {
     const float readings[3] = {meters_.gainReductionDb(), meters_.inputDb(), meters_.outputDb()};
     for (int m = 0; m < 3; ++m)
         if (meterPorts_[m] != nullptr) *meterPorts_[m] = readings[m];
+    if (display_.record(frames, meters_.gainReductionDb()) && drawRequest_ != nullptr)
+        drawRequest_->queue_draw(drawRequest_->handle);
 }
 
 void Lv2Plugin::process(std::uint32_t begin, std::uint32_t count, bool freeWheeling) noexcept {

@@ -3,6 +3,8 @@
 #include <cstdint>
 
 #include "engine/StereoProcessor.h"
+#include "lv2/GainHistoryDisplay.h"
+#include "lv2/InlineDisplayApi.h"
 #include "lv2/Lv2EnableFade.h"
 #include "lv2/Lv2Meters.h"
 #include "lv2/Lv2Ports.h"
@@ -24,8 +26,9 @@ namespace tarvo::lv2 {
 /// of the three changes they are applied together: "A,R Time" first, then
 /// the two times in its range.
 ///
-/// The host's enabled port and the meters (Lv2EnableFade.h, Lv2Meters.h)
-/// sit around the engine: the VST processing call has neither, and with the
+/// The host's enabled port, the meters and the inline display's history
+/// (Lv2EnableFade.h, Lv2Meters.h, GainHistoryDisplay.h) sit around the
+/// engine: the VST processing call has neither, and with the
 /// plug-in enabled the audio is the VST's, sample for sample.
 ///
 /// Threads: LV2 calls instantiate, activate, deactivate and cleanup outside
@@ -57,6 +60,17 @@ public:
     /// and the meters.
     void run(std::uint32_t frames) noexcept;
 
+    /// The host's inline-display feature (null: none): run() asks it to
+    /// redraw whenever the gain history gains a slice. Set before the first
+    /// run.
+    void setDrawRequest(const Lv2InlineDisplay* request) noexcept { drawRequest_ = request; }
+    /// The inline display's picture (GainHistoryDisplay::render); called on
+    /// the host's GUI thread, at the same time as run() may be.
+    Lv2InlineDisplayImageSurface* renderDisplay(std::uint32_t width,
+                                                std::uint32_t maxHeight) noexcept {
+        return display_.render(width, maxHeight);
+    }
+
 private:
     void applyControls() noexcept;
     void applyControl(int index) noexcept;
@@ -80,6 +94,8 @@ private:
     float* meterPorts_[3] = {};  ///< gain reduction, input level, output level
     Lv2EnableFade fade_;
     Lv2Meters meters_;
+    GainHistoryDisplay display_;
+    const Lv2InlineDisplay* drawRequest_ = nullptr;
 };
 
 }  // namespace tarvo::lv2

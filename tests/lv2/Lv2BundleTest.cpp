@@ -24,6 +24,8 @@
 #include <vector>
 
 #include "conformance/AllocationCounter.h"
+#include "lv2/GainHistoryDisplay.h"
+#include "lv2/InlineDisplayApi.h"
 #include "lv2/Lv2Host.h"
 #include "lv2/Lv2Ports.h"
 #include "support/PluginUnderTest.h"
@@ -75,7 +77,8 @@ int parameterIndex(const char* symbol) {
 
 /// An LV2 instance and a VST instance, started alike.
 struct Pair {
-    explicit Pair(float rate = kRate) : vst(test::pluginLibrary()), lv2(world(), rate) {
+    explicit Pair(float rate = kRate, const LV2_Feature* const* features = nullptr)
+        : vst(test::pluginLibrary()), lv2(world(), rate, features) {
         vst.start(rate, 512);
     }
 
@@ -737,6 +740,68 @@ TEST(Lv2Enabled, OffPassesTheDelayedInputWithACrossfadeBothWays) {
             EXPECT_GT(lastOn, 0.99f);
         }
     }
+}
+
+TEST(Lv2InlineDisplay, DrawsTheGainReductionOfTheLastSeconds) {
+    // 2 s of a sine 17 dB into reduction: 40 slices of 50 ms, a redraw asked
+    // for each; the picture 128 wide (one column a slice, 6.4 s) shows them
+    // in the newest 40 columns as bars as deep as the meter's reading over
+    // 24 dB, and nothing in the columns before.
+    using lv2::GainHistoryDisplay;
+    int redraws = 0;
+    lv2::Lv2InlineDisplay queueDraw{&redraws, [](void* count) { ++*static_cast<int*>(count); }};
+    const LV2_Feature feature{lv2::kInlineDisplayQueueDraw, &queueDraw};
+    const LV2_Feature* features[] = {&feature, nullptr};
+    Pair pair(kRate, features);
+    Lv2Instance& lv2 = pair.lv2;
+    const auto* display = static_cast<const lv2::Lv2InlineDisplayInterface*>(
+        lv2.extensionData(lv2::kInlineDisplayInterface));
+    ASSERT_NE(display, nullptr);
+    for (const Override& o : kPlainCompressor) lv2.control(o.symbol) = o.value;
+    lv2.control("threshold") = -30;
+    lv2.control("ratio") = 4;
+    std::vector<float> sine(441), silence(441, 0.0f), out(441);
+    for (std::size_t i = 0; i < sine.size(); ++i) sine[i] = 0.5f * std::sin(2 * M_PI * i / 100.0);
+    float* inputs[4] = {sine.data(), sine.data(), silence.data(), silence.data()};
+    float* outputs[2] = {out.data(), out.data()};
+    for (int block = 0; block < 200; ++block) lv2.run(inputs, outputs, 441);
+    EXPECT_EQ(redraws, 40);
+    const float reductionDb = lv2.control("gain_reduction");
+    ASSERT_GT(reductionDb, 15.0f);
+
+    const lv2::Lv2InlineDisplayImageSurface* image = display->render(lv2.handle(), 128, 100);
+    ASSERT_NE(image, nullptr);
+    ASSERT_EQ(image->width, 128);
+    ASSERT_EQ(image->height, 42);  // a third of the width, within the 100 allowed
+    ASSERT_EQ(image->stride, 128 * 4);
+    auto pixel = [&](int x, int y) {
+        std::uint32_t argb;
+        std::memcpy(&argb, image->data + y * image->stride + x * 4, 4);
+        return argb;
+    };
+    auto barRows = [&](int x) {
+        int rows = 0;
+        while (rows < image->height && pixel(x, rows) == GainHistoryDisplay::kBar) ++rows;
+        for (int y = rows; y < image->height; ++y) EXPECT_NE(pixel(x, y), GainHistoryDisplay::kBar) << x << " " << y;
+        return rows;
+    };
+    for (int x = 0; x < 88; ++x) EXPECT_EQ(barRows(x), 0) << x;
+    for (int x = 90; x < 128; ++x) EXPECT_NEAR(barRows(x), reductionDb / 24 * 42, 1.0) << x;
+    // Opaque everywhere; a grid line at 6 dB (row 10.5 of 42) where no bar is.
+    for (int y = 0; y < image->height; ++y)
+        for (int x = 0; x < image->width; ++x) ASSERT_EQ(pixel(x, y) >> 24, 0xffu);
+    EXPECT_EQ(pixel(0, 11), GainHistoryDisplay::kGrid);
+    EXPECT_EQ(pixel(0, 12), GainHistoryDisplay::kBackground);
+
+    // Sizes a host may ask for.
+    EXPECT_EQ(display->render(lv2.handle(), 0, 10), nullptr);
+    EXPECT_EQ(display->render(lv2.handle(), 10, 0), nullptr);
+    image = display->render(lv2.handle(), 300, 20);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 300);
+    EXPECT_EQ(image->height, 20);
+    EXPECT_EQ(pixel(299, 0), GainHistoryDisplay::kBar);
+    EXPECT_NE(pixel(0, 0), GainHistoryDisplay::kBar);
 }
 
 #if defined(TARVO_RENDER) && defined(TARVO_LV2APPLY)

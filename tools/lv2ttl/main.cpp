@@ -231,6 +231,7 @@ void meterPort(std::ostream& out, Port index, const char* symbol, const char* na
 const char* kPrefixes =
     "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
     "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
+    "@prefix idpy: <http://harrisonconsoles.com/lv2/inlinedisplay#> .\n"
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
@@ -288,6 +289,9 @@ std::string pluginDescription(ParameterController& params) {
     std::ostringstream out;
     out << kGenerated << kPrefixes;
     const std::string base = std::string("<") + kPluginUri + "#";
+    // The inline-display extension has no Turtle file of its own to say
+    // what its two terms are.
+    out << "idpy:queue_draw\n    a lv2:Feature .\n\nidpy:interface\n    a lv2:ExtensionData .\n\n";
     out << base << "main_in>\n    a pg:InputGroup , pg:StereoGroup ;\n"
         << "    lv2:symbol \"main_in\" ;\n    rdfs:label \"Main input\" .\n\n"
         << base << "side_chain_in>\n    a pg:InputGroup , pg:StereoGroup ;\n"
@@ -304,7 +308,8 @@ std::string pluginDescription(ParameterController& params) {
         // An even minor version marks a release (odd or 0: development).
         << "    lv2:minorVersion " << kMinorVersion << " ;\n"
         << "    lv2:microVersion " << kMicroVersion << " ;\n"
-        << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "    lv2:optionalFeature lv2:hardRTCapable , idpy:queue_draw ;\n"
+        << "    lv2:extensionData idpy:interface ;\n"
         << "    pg:mainInput " << base << "main_in> ;\n"
         << "    pg:mainOutput " << base << "main_out> ;\n";
     audioPort(out, inLeft, true, "in_left", "In Left", "main_in", "left", false);
