@@ -18,7 +18,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <limits>
+#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -370,6 +372,47 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
     const std::vector<const LilvNode*> presets = world().presets();
     ASSERT_EQ(presets.size(), 16u);
     for (int n = 0; n < 16; ++n) EXPECT_EQ(world().label(presets[n]), vst.programNameIndexed(n));
+}
+
+TEST(Lv2Bundle, TheManualsPortTableNamesThePortsAsLilvReadsThem) {
+    // The LV2 section's rows "| index | `symbol` | name | VST name | values |";
+    // in the values, every 'N "text"' of a menu or switch is one of the
+    // port's labelled points.
+    std::ifstream manual(TARVO_MANUAL);
+    ASSERT_TRUE(manual) << TARVO_MANUAL;
+    const std::regex row(R"(^\| (\d+) \| `(\w+)` \| ([^|]+) \| [^|]+ \| ([^|]+) \|$)");
+    const std::regex option(R"re((\d+) "([^"]+)")re");
+    const LilvPlugin* plugin = world().plugin();
+    std::set<std::uint32_t> listed;
+    bool inLv2Section = false;
+    for (std::string line; std::getline(manual, line);) {
+        if (line.rfind("#", 0) == 0) inLv2Section = line == "### LV2";
+        std::smatch m;
+        if (!inLv2Section || !std::regex_match(line, m, row)) continue;
+        const auto index = static_cast<std::uint32_t>(std::stoul(m[1]));
+        SCOPED_TRACE(line);
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
+        ASSERT_NE(port, nullptr);
+        listed.insert(index);
+        EXPECT_EQ(nodeText(lilv_port_get_symbol(plugin, port)), m[2].str());
+        LilvNode* name = lilv_port_get_name(plugin, port);
+        EXPECT_EQ(nodeText(name), m[3].str());
+        lilv_node_free(name);
+        LilvScalePoints* points = lilv_port_get_scale_points(plugin, port);
+        const std::string values = m[4];
+        for (std::sregex_iterator o(values.begin(), values.end(), option), end; o != end; ++o) {
+            bool found = false;
+            LILV_FOREACH (scale_points, i, points) {
+                const LilvScalePoint* point = lilv_scale_points_get(points, i);
+                found |= lilv_node_as_float(lilv_scale_point_get_value(point)) == std::stof((*o)[1]) &&
+                         nodeText(lilv_scale_point_get_label(point)) == (*o)[2].str();
+            }
+            EXPECT_TRUE(found) << (*o)[0];
+        }
+        lilv_scale_points_free(points);
+    }
+    // Every port but the six audio ports.
+    EXPECT_EQ(listed.size(), static_cast<std::size_t>(lv2::portCount - lv2::firstControl));
 }
 
 struct Override {
