@@ -20,6 +20,9 @@ set(TARVO_LV2_BUNDLE ${TARVO_LV2_BUNDLE_FOLDER}/Tarvo.lv2)
 # The glue below the entry, shared by the library and the generator.
 add_library(tarvo_lv2_glue OBJECT
   ${CMAKE_CURRENT_SOURCE_DIR}/src/lv2/ControlValue.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/lv2/GainHistoryDisplay.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/lv2/Lv2EnableFade.cpp
+  ${CMAKE_CURRENT_SOURCE_DIR}/src/lv2/Lv2Meters.cpp
   ${CMAKE_CURRENT_SOURCE_DIR}/src/lv2/Lv2Plugin.cpp)
 target_link_libraries(tarvo_lv2_glue PUBLIC tarvo_params)
 

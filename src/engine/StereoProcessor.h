@@ -120,6 +120,14 @@ public:
     const ChannelStrip& stripB() const noexcept { return strips_[1]; }
     bool saturationEnabled() const noexcept { return saturationEnabled_; }
     int noiseBits() const noexcept { return noiseBits_; }
+    /// The compressor gain strip k (0: A, 1: B) applied to the last
+    /// sub-sample processed, 2 - s with s the gain smoother's output; a
+    /// look at the state for meters, the limiter's gain not included. A
+    /// strip that is asleep or bypassed keeps the last gain it applied.
+    double appliedGain(int strip) const noexcept {
+        const L& smoothed = lanes_.get().smoother.outputFilter.y1;
+        return 2.0 - (strip == 0 ? smoothed.lane0() : smoothed.lane1());
+    }
 
     Upsampler audioUpsamplerLeft;   ///< main left audio for strip A (external key)
     Upsampler audioUpsamplerRight;  ///< main right audio for strip B (external key)

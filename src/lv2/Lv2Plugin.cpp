@@ -23,7 +23,7 @@ bool Lv2Plugin::acceptsSampleRate(double rate) noexcept {
            rate32 <= ParameterController::kMaximumSampleRate;
 }
 
-Lv2Plugin::Lv2Plugin(double rate) {
+Lv2Plugin::Lv2Plugin(double rate) : fade_(rate), meters_(rate), display_(rate) {
     for (float& value : applied_) value = std::numeric_limits<float>::quiet_NaN();
     // As a VST host builds the plug-in: the construction pass configures the
     // whole engine for program 0, then the rate is set; its marks are taken
@@ -41,12 +41,18 @@ void Lv2Plugin::connectPort(std::uint32_t port, void* data) noexcept {
         latency_ = static_cast<float*>(data);
     } else if (port == freeWheel) {
         freeWheel_ = static_cast<const float*>(data);
+    } else if (port == enabled) {
+        enabled_ = static_cast<const float*>(data);
+    } else if (port >= gainReduction && port <= outputLevel) {
+        meterPorts_[port - gainReduction] = static_cast<float*>(data);
     }
 }
 
 void Lv2Plugin::activate() noexcept {
     engine_.reset();
     params_.resume();
+    fade_.reset();
+    meters_.reset();
 }
 
 void Lv2Plugin::deactivate() noexcept { params_.suspend(); }
@@ -54,26 +60,66 @@ void Lv2Plugin::deactivate() noexcept { params_.suspend(); }
 void Lv2Plugin::run(std::uint32_t frames) noexcept {
     applyControls();
     const bool freeWheeling = freeWheel_ != nullptr && *freeWheel_ > 0.5f;
-    float* const inputs[4] = {audio_[inLeft], audio_[inRight], audio_[sideChainLeft],
-                              audio_[sideChainRight]};
-    float* const outputs[2] = {audio_[outLeft], audio_[outRight]};
+    // Unconnected, the switch reads as on.
+    const bool on = enabled_ == nullptr || *enabled_ > 0.5f;
+    float* const left = audio_[outLeft];
+    float* const right = audio_[outRight];
+    // Outputs may be the inputs: the input is measured and kept first.
+    const float inputPeak = Lv2Meters::peak(audio_[inLeft], audio_[inRight], frames);
+    if (fade_.steady(on)) {
+        fade_.write(audio_[inLeft], audio_[inRight], frames);
+        process(0, frames, freeWheeling);
+    } else {
+        for (std::uint32_t done = 0; done < frames;) {
+            const std::uint32_t count = std::min(frames - done, Lv2EnableFade::kChunkFrames);
+            fade_.write(audio_[inLeft] ? audio_[inLeft] + done : nullptr,
+                        audio_[inRight] ? audio_[inRight] + done : nullptr, count);
+            process(done, count, freeWheeling);
+            fade_.blend(left ? left + done : nullptr, right ? right + done : nullptr, count,
+                        engine_.latency(), on);
+            done += count;
+        }
+    }
+    if (latency_ != nullptr) *latency_ = static_cast<float>(engine_.latency());
+    meters_.update(frames, inputPeak, Lv2Meters::peak(left, right, frames), compressorGain());
+    const float readings[3] = {meters_.gainReductionDb(), meters_.inputDb(), meters_.outputDb()};
+    for (int m = 0; m < 3; ++m)
+        if (meterPorts_[m] != nullptr) *meterPorts_[m] = readings[m];
+    if (display_.record(frames, meters_.gainReductionDb()) && drawRequest_ != nullptr)
+        drawRequest_->queue_draw(drawRequest_->handle);
+}
+
+void Lv2Plugin::process(std::uint32_t begin, std::uint32_t count, bool freeWheeling) noexcept {
+    auto at = [](float* channel, std::uint32_t offset) {
+        return channel != nullptr ? channel + offset : nullptr;
+    };
     // LV2 block lengths are unsigned; the engine counts in 32-bit signed
     // frames, so a longer block runs in pieces.
     constexpr std::uint32_t kLongest = std::numeric_limits<std::int32_t>::max();
     std::uint32_t done = 0;
     do {
-        const std::uint32_t count = std::min(frames - done, kLongest);
-        float* const in[4] = {inputs[0] ? inputs[0] + done : nullptr,
-                              inputs[1] ? inputs[1] + done : nullptr,
-                              inputs[2] ? inputs[2] + done : nullptr,
-                              inputs[3] ? inputs[3] + done : nullptr};
-        float* const out[2] = {outputs[0] ? outputs[0] + done : nullptr,
-                               outputs[1] ? outputs[1] + done : nullptr};
+        const std::uint32_t piece = std::min(count - done, kLongest);
+        const std::uint32_t offset = begin + done;
+        float* const in[4] = {at(audio_[inLeft], offset), at(audio_[inRight], offset),
+                              at(audio_[sideChainLeft], offset), at(audio_[sideChainRight], offset)};
+        float* const out[2] = {at(audio_[outLeft], offset), at(audio_[outRight], offset)};
         runHostBlock(params_, engine_, freeWheeling ? kFreeWheelLevel : kRealtimeLevel, in, out,
-                     static_cast<std::int32_t>(count));
-        done += count;
-    } while (done < frames);
-    if (latency_ != nullptr) *latency_ = static_cast<float>(engine_.latency());
+                     static_cast<std::int32_t>(piece));
+        done += piece;
+    } while (done < count);
+}
+
+double Lv2Plugin::compressorGain() const noexcept {
+    if (engine_.stripA().bypass) return 1.0;
+    // "2 Mono", "M/S" and "Stereo" run both strips; the other modes strip A.
+    const int mode = engine_.channelMode();
+    const int strips = mode == 1 || mode == 5 || mode == 6 ? 2 : 1;
+    double gain = 1.0;
+    for (int k = 0; k < strips; ++k) {
+        const ChannelStrip& strip = k == 0 ? engine_.stripA() : engine_.stripB();
+        if (strip.active) gain = std::min(gain, engine_.appliedGain(k));
+    }
+    return gain;
 }
 
 void Lv2Plugin::applyControls() noexcept {

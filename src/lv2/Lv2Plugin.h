@@ -3,6 +3,10 @@
 #include <cstdint>
 
 #include "engine/StereoProcessor.h"
+#include "lv2/GainHistoryDisplay.h"
+#include "lv2/InlineDisplayApi.h"
+#include "lv2/Lv2EnableFade.h"
+#include "lv2/Lv2Meters.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/SilentHostLink.h"
 #include "params/ParameterController.h"
@@ -21,6 +25,11 @@ namespace tarvo::lv2 {
 /// in (a time outside it counts as the range's nearer end), so whenever one
 /// of the three changes they are applied together: "A,R Time" first, then
 /// the two times in its range.
+///
+/// The host's enabled port, the meters and the inline display's history
+/// (Lv2EnableFade.h, Lv2Meters.h, GainHistoryDisplay.h) sit around the
+/// engine: the VST processing call has neither, and with the
+/// plug-in enabled the audio is the VST's, sample for sample.
 ///
 /// Threads: LV2 calls instantiate, activate, deactivate and cleanup outside
 /// run(); every parameter change happens inside run(), on the audio thread.
@@ -46,12 +55,31 @@ public:
     void deactivate() noexcept;
     /// Applies changed controls, takes the free-wheeling flag as the host's
     /// process level (offline rendering while set, so "Render8x" acts),
-    /// processes frames frames (0 included) and writes the latency.
+    /// processes frames frames (0 included), blends in the passed input
+    /// while the enabled port is off or a fade runs, and writes the latency
+    /// and the meters.
     void run(std::uint32_t frames) noexcept;
+
+    /// The host's inline-display feature (null: none): run() asks it to
+    /// redraw whenever the gain history gains a slice. Set before the first
+    /// run.
+    void setDrawRequest(const Lv2InlineDisplay* request) noexcept { drawRequest_ = request; }
+    /// The inline display's picture (GainHistoryDisplay::render); called on
+    /// the host's GUI thread, at the same time as run() may be.
+    Lv2InlineDisplayImageSurface* renderDisplay(std::uint32_t width,
+                                                std::uint32_t maxHeight) noexcept {
+        return display_.render(width, maxHeight);
+    }
 
 private:
     void applyControls() noexcept;
     void applyControl(int index) noexcept;
+    /// Frames [begin, begin + count) through the engine, in pieces the
+    /// engine's 32-bit frame count can hold.
+    void process(std::uint32_t begin, std::uint32_t count, bool freeWheeling) noexcept;
+    /// The smallest compressor gain among the strips that shape the output
+    /// in the current channel mode and are awake; 1 with Bypass on.
+    double compressorGain() const noexcept;
 
     StereoProcessor engine_;
     SilentHostLink link_;
@@ -62,6 +90,12 @@ private:
     float applied_[kParameterCount];
     float* latency_ = nullptr;
     const float* freeWheel_ = nullptr;
+    const float* enabled_ = nullptr;
+    float* meterPorts_[3] = {};  ///< gain reduction, input level, output level
+    Lv2EnableFade fade_;
+    Lv2Meters meters_;
+    GainHistoryDisplay display_;
+    const Lv2InlineDisplay* drawRequest_ = nullptr;
 };
 
 }  // namespace tarvo::lv2

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 #include <lv2/core/lv2.h>
+#include <lv2/port-props/port-props.h>
 #include <lv2/presets/presets.h>
 #include <lv2/units/units.h>
 #include <sndfile.h>
@@ -17,11 +18,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <limits>
+#include <regex>
+#include <set>
 #include <string>
 #include <vector>
 
 #include "conformance/AllocationCounter.h"
+#include "lv2/GainHistoryDisplay.h"
+#include "lv2/InlineDisplayApi.h"
 #include "lv2/Lv2Host.h"
 #include "lv2/Lv2Ports.h"
 #include "support/PluginUnderTest.h"
@@ -73,7 +79,8 @@ int parameterIndex(const char* symbol) {
 
 /// An LV2 instance and a VST instance, started alike.
 struct Pair {
-    explicit Pair(float rate = kRate) : vst(test::pluginLibrary()), lv2(world(), rate) {
+    explicit Pair(float rate = kRate, const LV2_Feature* const* features = nullptr)
+        : vst(test::pluginLibrary()), lv2(world(), rate, features) {
         vst.start(rate, 512);
     }
 
@@ -145,6 +152,41 @@ bool showsAs(float value, const std::string& display) {
     return std::fabs(value - shownNumber(display)) <= 0.5 * std::pow(10.0, -decimals) + 1e-6;
 }
 
+/// How a host shows a control port: its name, its unit (null: none, "ratio":
+/// a unit of the bundle's own), a logarithmic travel, a switch.
+struct ControlLook {
+    const char* name;
+    const char* unit;
+    bool logarithmic;
+    bool toggled;
+};
+
+/// In parameter order.
+const ControlLook kControlLooks[kParameterCount] = {
+    {"Key high-pass", LV2_UNITS__hz, true, false},
+    {"Threshold", LV2_UNITS__db, false, false},
+    {"Knee", LV2_UNITS__coef, false, false},
+    {"Attack", LV2_UNITS__ms, true, false},
+    {"Release", LV2_UNITS__ms, true, false},
+    {"Ratio", "ratio", true, false},
+    {"Limiter ceiling", LV2_UNITS__db, false, false},
+    {"Make-up gain", LV2_UNITS__db, false, false},
+    {"Mid scoop", LV2_UNITS__db, false, false},
+    {"Dry mix", LV2_UNITS__pc, false, false},
+    {"Channel mode", nullptr, false, false},
+    {"Oversampling", nullptr, false, false},
+    {"Attack mode", nullptr, false, false},
+    {"Input gain", nullptr, false, false},
+    {"Limiter position", nullptr, false, false},
+    {"Saturation", nullptr, false, false},
+    {"Bypass", nullptr, false, true},
+    {"Render at 8x", nullptr, false, true},
+    {"Dither", nullptr, false, false},
+    {"Side-chain", nullptr, false, true},
+    {"Time ranges", nullptr, false, false},
+    {"Oversampling quality", nullptr, false, false},
+};
+
 TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
     const LilvPlugin* plugin = world().plugin();
     ASSERT_NE(plugin, nullptr) << "no Tarvo on LV2_PATH " TARVO_LV2_PATH;
@@ -172,15 +214,33 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
         EXPECT_EQ(has(i, LV2_CORE_PREFIX "isSideChain"), sideChain) << i;
     }
 
-    // One control per parameter, as the VST generic window shows it.
+    // One control per parameter with a readable name; the values, ends,
+    // option texts and default as the VST generic window shows them.
     LilvNode* unitSymbol = lilv_new_uri(world().world(), LV2_UNITS__symbol);
+    std::set<std::string> names;
+    for (std::uint32_t p = 0; p < lv2::portCount; ++p) {
+        LilvNode* portName = lilv_port_get_name(plugin, portAt(p));
+        EXPECT_TRUE(names.insert(nodeText(portName)).second) << "two ports named " << nodeText(portName);
+        lilv_node_free(portName);
+    }
     for (int index = 0; index < kParameterCount; ++index) {
         SCOPED_TRACE(vst.parameterName(index));
+        const ControlLook& look = kControlLooks[index];
         const std::uint32_t p = lv2::firstControl + static_cast<std::uint32_t>(index);
         EXPECT_TRUE(is(p, LV2_CORE__ControlPort) && is(p, LV2_CORE__InputPort));
         LilvNode* portName = lilv_port_get_name(plugin, portAt(p));
-        EXPECT_EQ(nodeText(portName), vst.parameterName(index));
+        EXPECT_EQ(nodeText(portName), look.name);
         lilv_node_free(portName);
+        EXPECT_EQ(has(p, LV2_PORT_PROPS__logarithmic), look.logarithmic);
+        EXPECT_EQ(has(p, LV2_CORE__toggled), look.toggled);
+        LilvNode* unit = lilv_port_get(plugin, portAt(p), world().uri(LV2_UNITS__unit));
+        if (look.unit == nullptr) {
+            EXPECT_EQ(unit, nullptr);
+        } else if (std::string(look.unit) == "ratio") {
+            EXPECT_TRUE(unit != nullptr && lilv_node_is_blank(unit));
+        } else {
+            EXPECT_EQ(nodeText(unit), look.unit);
+        }
 
         LilvNode *def = nullptr, *min = nullptr, *max = nullptr;
         lilv_port_get_range(plugin, portAt(p), &def, &min, &max);
@@ -189,6 +249,9 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
         lilv_node_free(def);
         lilv_node_free(min);
         lilv_node_free(max);
+        if (look.logarithmic) {
+            EXPECT_GT(minimum, 0.0f);
+        }
         std::vector<std::pair<float, std::string>> points;
         LilvScalePoints* scalePoints = lilv_port_get_scale_points(plugin, portAt(p));
         LILV_FOREACH (scale_points, i, scalePoints) {
@@ -204,22 +267,28 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
         };
         const std::string programDisplay = vst.parameterDisplay(index);
 
-        if (has(p, LV2_CORE__enumeration)) {
-            // Options 0 .. maximum, each labelled with the VST's text.
-            EXPECT_TRUE(has(p, LV2_CORE__integer));
+        if (has(p, LV2_CORE__enumeration) || look.toggled) {
+            // Options 0 .. maximum, each labelled with the VST's text ("Input"
+            // in dB), a menu or a switch.
+            EXPECT_NE(has(p, LV2_CORE__enumeration), look.toggled);
+            EXPECT_EQ(has(p, LV2_CORE__integer), !look.toggled);
             EXPECT_EQ(minimum, 0.0f);
             EXPECT_EQ(points.size(), static_cast<std::size_t>(maximum) + 1);
+            EXPECT_TRUE(!look.toggled || maximum == 1.0f);
+            const std::string unitText = index == param::Input ? " dB" : "";
             for (int option = 0; option <= static_cast<int>(maximum); ++option) {
                 vst.setParameter(index, static_cast<float>(option) / maximum);
-                EXPECT_EQ(pointLabel(static_cast<float>(option)), vst.parameterDisplay(index));
+                EXPECT_EQ(pointLabel(static_cast<float>(option)), vst.parameterDisplay(index) + unitText);
             }
-            EXPECT_EQ(pointLabel(defaultValue), programDisplay);
+            EXPECT_EQ(pointLabel(defaultValue), programDisplay + unitText);
             continue;
         }
-        // The unit reads like the VST label.
-        LilvNode* unit = lilv_port_get(plugin, portAt(p), world().uri(LV2_UNITS__unit));
-        LilvNode* symbol = unit ? lilv_world_get(world().world(), unit, unitSymbol, nullptr) : nullptr;
-        EXPECT_EQ(nodeText(symbol), vst.parameterLabel(index));
+        ASSERT_NE(unit, nullptr);
+        // The unit reads like the VST label ("Knee" has none: a coefficient).
+        LilvNode* symbol = lilv_world_get(world().world(), unit, unitSymbol, nullptr);
+        if (index != param::Knee) {
+            EXPECT_EQ(nodeText(symbol), vst.parameterLabel(index));
+        }
         lilv_node_free(symbol);
         lilv_node_free(unit);
         if (std::isnan(shownNumber(programDisplay))) {
@@ -267,6 +336,34 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
     ASSERT_NE(freeWheel, nullptr);
     EXPECT_EQ(lilv_port_get_index(plugin, freeWheel), static_cast<std::uint32_t>(lv2::freeWheel));
 
+    // The host's enabled switch and the meters come after every older port,
+    // all optional to connect; the meters in dB.
+    const LilvPort* enabled = lilv_plugin_get_port_by_designation(
+        plugin, world().uri(LV2_CORE__InputPort), world().uri(LV2_CORE_PREFIX "enabled"));
+    ASSERT_NE(enabled, nullptr);
+    EXPECT_EQ(lilv_port_get_index(plugin, enabled), static_cast<std::uint32_t>(lv2::enabled));
+    EXPECT_TRUE(has(lv2::enabled, LV2_CORE__toggled));
+    struct Meter {
+        lv2::Port port;
+        const char* symbol;
+        const char* name;
+    };
+    for (const Meter& meter : {Meter{lv2::gainReduction, "gain_reduction", "Gain reduction"},
+                               Meter{lv2::inputLevel, "input_level", "Input level"},
+                               Meter{lv2::outputLevel, "output_level", "Output level"}}) {
+        SCOPED_TRACE(meter.symbol);
+        EXPECT_TRUE(is(meter.port, LV2_CORE__ControlPort) && is(meter.port, LV2_CORE__OutputPort));
+        EXPECT_EQ(nodeText(lilv_port_get_symbol(plugin, portAt(meter.port))), meter.symbol);
+        LilvNode* meterName = lilv_port_get_name(plugin, portAt(meter.port));
+        EXPECT_EQ(nodeText(meterName), meter.name);
+        lilv_node_free(meterName);
+        LilvNode* unit = lilv_port_get(plugin, portAt(meter.port), world().uri(LV2_UNITS__unit));
+        EXPECT_EQ(nodeText(unit), LV2_UNITS__db);
+        lilv_node_free(unit);
+    }
+    for (std::uint32_t p = lv2::enabled; p < lv2::portCount; ++p)
+        EXPECT_TRUE(has(p, LV2_CORE__connectionOptional)) << p;
+
     // Sample rates the engine refuses give no instance.
     for (const double rate : {999.0, 4.1e6, static_cast<double>(kNaN)})
         EXPECT_EQ(lilv_plugin_instantiate(plugin, rate, nullptr), nullptr) << rate;
@@ -275,6 +372,47 @@ TEST(Lv2Bundle, ListsTarvoWithThePortsAndPresetsOfTheVstLibrary) {
     const std::vector<const LilvNode*> presets = world().presets();
     ASSERT_EQ(presets.size(), 16u);
     for (int n = 0; n < 16; ++n) EXPECT_EQ(world().label(presets[n]), vst.programNameIndexed(n));
+}
+
+TEST(Lv2Bundle, TheManualsPortTableNamesThePortsAsLilvReadsThem) {
+    // The LV2 section's rows "| index | `symbol` | name | VST name | values |";
+    // in the values, every 'N "text"' of a menu or switch is one of the
+    // port's labelled points.
+    std::ifstream manual(TARVO_MANUAL);
+    ASSERT_TRUE(manual) << TARVO_MANUAL;
+    const std::regex row(R"(^\| (\d+) \| `(\w+)` \| ([^|]+) \| [^|]+ \| ([^|]+) \|$)");
+    const std::regex option(R"re((\d+) "([^"]+)")re");
+    const LilvPlugin* plugin = world().plugin();
+    std::set<std::uint32_t> listed;
+    bool inLv2Section = false;
+    for (std::string line; std::getline(manual, line);) {
+        if (line.rfind("#", 0) == 0) inLv2Section = line == "### LV2";
+        std::smatch m;
+        if (!inLv2Section || !std::regex_match(line, m, row)) continue;
+        const auto index = static_cast<std::uint32_t>(std::stoul(m[1]));
+        SCOPED_TRACE(line);
+        const LilvPort* port = lilv_plugin_get_port_by_index(plugin, index);
+        ASSERT_NE(port, nullptr);
+        listed.insert(index);
+        EXPECT_EQ(nodeText(lilv_port_get_symbol(plugin, port)), m[2].str());
+        LilvNode* name = lilv_port_get_name(plugin, port);
+        EXPECT_EQ(nodeText(name), m[3].str());
+        lilv_node_free(name);
+        LilvScalePoints* points = lilv_port_get_scale_points(plugin, port);
+        const std::string values = m[4];
+        for (std::sregex_iterator o(values.begin(), values.end(), option), end; o != end; ++o) {
+            bool found = false;
+            LILV_FOREACH (scale_points, i, points) {
+                const LilvScalePoint* point = lilv_scale_points_get(points, i);
+                found |= lilv_node_as_float(lilv_scale_point_get_value(point)) == std::stof((*o)[1]) &&
+                         nodeText(lilv_scale_point_get_label(point)) == (*o)[2].str();
+            }
+            EXPECT_TRUE(found) << (*o)[0];
+        }
+        lilv_scale_points_free(points);
+    }
+    // Every port but the six audio ports.
+    EXPECT_EQ(listed.size(), static_cast<std::size_t>(lv2::portCount - lv2::firstControl));
 }
 
 struct Override {
@@ -471,7 +609,7 @@ TEST(Lv2Bundle, RunAllocatesNothingWhileSettingsChange) {
     // oversampling factor and the rate.
     const std::pair<const char*, float> changes[] = {
         {"threshold", -30}, {"mode", 5}, {"ratio", 11}, {"attack", 50}, {"ar_time", 2},
-        {"oversampling_path", 1}, {"side_chain", 1}};
+        {"oversampling_path", 1}, {"side_chain", 1}, {"enabled", 0}};
     std::vector<float*> ports;
     for (const auto& change : changes) ports.push_back(&pair.lv2.control(change.first));
     conformance::AllocationScope scope;
@@ -483,6 +621,231 @@ TEST(Lv2Bundle, RunAllocatesNothingWhileSettingsChange) {
     EXPECT_EQ(scope.allocations(), 0u);
 }
 
+
+/// Settings under which the output is the compressed signal alone: no
+/// limiter, saturation, make-up, scoop, dry share or dither; a hard knee;
+/// the default program's times (attack 10.2 ms, release 110 ms).
+const std::vector<Override> kPlainCompressor = {
+    {"limiter_position", 2, 1}, {"saturation", 1, 0.5f}, {"makeup", 0, 0.5f},
+    {"mid_scoop", 0, 0.5f},     {"dry_wet", 0, 0},       {"dither", 1, 0.5f},
+    {"knee", 1, 1}};
+
+/// Root mean square of frames [begin, end) of a channel.
+double rms(const std::vector<float>& channel, std::size_t begin, std::size_t end) {
+    double sum = 0.0;
+    for (std::size_t i = begin; i < end; ++i) sum += static_cast<double>(channel[i]) * channel[i];
+    return std::sqrt(sum / static_cast<double>(end - begin));
+}
+
+TEST(Lv2Meters, GainReductionReadsWhatTheAudioShows) {
+    // A steady 441 Hz sine (100 samples a period, peak exactly the
+    // amplitude) for 2 s; the meter against the gain the output shows over
+    // the last half second, and against the hard-knee curve's reduction
+    // (peak - T)(1 - 1/R) within 1.5 dB (the detector reads a sine a little
+    // below its peak). A quiet sine reads no reduction.
+    struct Case {
+        float thresholdDb, ratio, amplitudeDb;
+    };
+    const Case cases[] = {{-30, 4, -6}, {-20, 2, -3}, {-24, 11, -6}, {-10, 4, -40}, {-20, 8, -30}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.thresholdDb) + " dB, " + std::to_string(c.ratio) + ":1, sine " +
+                     std::to_string(c.amplitudeDb) + " dB");
+        Pair pair;
+        Lv2Instance& lv2 = pair.lv2;
+        for (const Override& o : kPlainCompressor) lv2.control(o.symbol) = o.value;
+        lv2.control("threshold") = c.thresholdDb;
+        lv2.control("ratio") = c.ratio;
+        const std::size_t frames = 88200, block = 441;
+        std::vector<float> in(frames), silence(frames, 0.0f);
+        const double amplitude = std::pow(10.0, c.amplitudeDb / 20.0);
+        for (std::size_t i = 0; i < frames; ++i)
+            in[i] = static_cast<float>(amplitude * std::sin(2 * M_PI * static_cast<double>(i) / 100.0));
+        std::vector<std::vector<float>> out(2, std::vector<float>(frames));
+        for (std::size_t done = 0; done < frames; done += block) {
+            float* inputs[4] = {in.data() + done, in.data() + done, silence.data(), silence.data()};
+            float* outputs[2] = {out[0].data() + done, out[1].data() + done};
+            lv2.run(inputs, outputs, block);
+        }
+        const float reading = lv2.control("gain_reduction");
+        const double shown = 20 * std::log10(rms(in, frames / 2, frames) / rms(out[0], frames / 2, frames));
+        EXPECT_NEAR(reading, std::max(0.0, shown), 0.05);
+        const double ratio = c.ratio > 10.9f ? INFINITY : c.ratio;
+        const double curve = std::max(0.0, (c.amplitudeDb - c.thresholdDb) * (1 - 1 / ratio));
+        EXPECT_NEAR(reading, curve, 1.5);
+        EXPECT_NEAR(lv2.control("input_level"), c.amplitudeDb, 1e-3);
+        EXPECT_NEAR(lv2.control("output_level"), c.amplitudeDb - shown, 0.5);
+    }
+}
+
+TEST(Lv2Meters, FallBackAt20DecibelsASecondToTheirFloors) {
+    Pair pair;
+    Lv2Instance& lv2 = pair.lv2;
+    for (const Override& o : kPlainCompressor) lv2.control(o.symbol) = o.value;
+    lv2.control("threshold") = -30;
+    const std::uint32_t block = 4410;  // 0.1 s: 2 dB of fall
+    std::vector<float> loud(block), silence(block, 0.0f), out(block);
+    for (std::uint32_t i = 0; i < block; ++i) loud[i] = 0.5f * std::sin(2 * M_PI * i / 100.0);
+    float* outputs[2] = {out.data(), out.data()};
+    auto run = [&](std::vector<float>& in) {
+        float* inputs[4] = {in.data(), in.data(), silence.data(), silence.data()};
+        lv2.run(inputs, outputs, block);
+        return std::vector<float>{lv2.control("input_level"), lv2.control("output_level"),
+                                  lv2.control("gain_reduction")};
+    };
+    for (int b = 0; b < 5; ++b) run(loud);
+    std::vector<float> before = run(loud);
+    EXPECT_NEAR(before[0], -6.0206f, 1e-3);
+    EXPECT_GT(before[2], 10.0f);
+    // The output falls silent within the first silent block (latency 2).
+    before = run(silence);
+    for (int b = 0; b < 60; ++b) {
+        SCOPED_TRACE(b);
+        const std::vector<float> now = run(silence);
+        for (int level = 0; level < 2; ++level)
+            EXPECT_NEAR(now[level], std::max(-80.0f, before[level] - 2.0f), 1e-3) << level;
+        EXPECT_LE(now[2], before[2]);
+        EXPECT_GE(now[2], std::max(0.0f, before[2] - 2.0f) - 1e-3f);
+        before = now;
+    }
+    EXPECT_EQ(before, (std::vector<float>{-80.0f, -80.0f, 0.0f}));
+}
+
+TEST(Lv2Enabled, OffPassesTheDelayedInputWithACrossfadeBothWays) {
+    // One instance switched off and on again beside one whose enabled and
+    // meter ports are not connected (always on, the VST's audio); blocks
+    // of 700 frames, longer than the stretches a fade is blended in.
+    struct Case {
+        float hq;
+        int latency;
+    };
+    for (const Case& c : {Case{0, 2}, Case{1, 172}}) {
+        SCOPED_TRACE(c.latency);
+        Pair switched, reference;
+        for (Pair* pair : {&switched, &reference}) {
+            for (const Override& o : kPlainCompressor) pair->set(o.symbol, o.value, o.position);
+            pair->set("threshold", -30, 0.25f);
+            pair->set("oversampling_path", c.hq, c.hq);
+        }
+        for (std::uint32_t port = lv2::enabled; port < lv2::portCount; ++port)
+            reference.lv2.connect(port, nullptr);
+        Signal signal(700 * 16);
+        Outputs out(signal.frames()), referenceOut(signal.frames());
+        const std::size_t off = 700 * 4, on = 700 * 10, fade = 441;
+        for (std::size_t begin = 0; begin < signal.frames(); begin += 700) {
+            switched.lv2.control("enabled") = begin >= off && begin < on ? 0.0f : 1.0f;
+            runBlock(switched, signal, out, begin, 700);
+            runBlock(reference, signal, referenceOut, begin, 700);
+        }
+        EXPECT_EQ(firstDifference(referenceOut), -1) << "unconnected ports change the audio";
+        for (int ch = 0; ch < 2; ++ch) {
+            SCOPED_TRACE(ch);
+            const std::vector<float>& y = out.lv2[ch];
+            const std::vector<float>& processed = referenceOut.lv2[ch];
+            const std::vector<float>& in = signal.channels[static_cast<std::size_t>(ch)];
+            auto passed = [&](std::size_t i) { return in[i - static_cast<std::size_t>(c.latency)]; };
+            // The share of the processed signal, where the two differ enough
+            // to tell; NaN elsewhere.
+            auto share = [&](std::size_t i) {
+                const float apart = processed[i] - passed(i);
+                return std::fabs(apart) > 1e-3f ? (y[i] - passed(i)) / apart : kNaN;
+            };
+            std::size_t exact = 0;
+            float last = 1.0f, lastOn = 0.0f;
+            for (std::size_t i = 200; i < signal.frames(); ++i) {
+                if (i < off || i >= on + fade) {
+                    exact += y[i] == processed[i];
+                } else if (i >= off + fade && i < on) {
+                    exact += y[i] == passed(i);
+                } else {
+                    // A fade: a monotone blend with no step larger than the
+                    // two signals' own steps and the blend's.
+                    const float w = share(i);
+                    if (!std::isnan(w)) {
+                        ASSERT_GE(w, -1e-3f) << i;
+                        ASSERT_LE(w, 1.0f + 1e-3f) << i;
+                        if (i < on) {
+                            EXPECT_LE(w, last + 1e-3f) << i;
+                            last = w;
+                        } else {
+                            EXPECT_GE(w, lastOn - 1e-3f) << i;
+                            lastOn = w;
+                        }
+                    }
+                    const float step = std::fabs(y[i] - y[i - 1]);
+                    const float bound = std::max(std::fabs(processed[i] - processed[i - 1]),
+                                                 std::fabs(passed(i) - passed(i - 1))) +
+                                        std::fabs(processed[i] - passed(i)) / fade * 1.01f + 1e-6f;
+                    EXPECT_LE(step, bound) << i;
+                }
+            }
+            EXPECT_EQ(exact, signal.frames() - 200 - 2 * fade);
+            EXPECT_LT(last, 0.01f);
+            EXPECT_GT(lastOn, 0.99f);
+        }
+    }
+}
+
+TEST(Lv2InlineDisplay, DrawsTheGainReductionOfTheLastSeconds) {
+    // 2 s of a sine 17 dB into reduction: 40 slices of 50 ms, a redraw asked
+    // for each; the picture 128 wide (one column a slice, 6.4 s) shows them
+    // in the newest 40 columns as bars as deep as the meter's reading over
+    // 24 dB, and nothing in the columns before.
+    using lv2::GainHistoryDisplay;
+    int redraws = 0;
+    lv2::Lv2InlineDisplay queueDraw{&redraws, [](void* count) { ++*static_cast<int*>(count); }};
+    const LV2_Feature feature{lv2::kInlineDisplayQueueDraw, &queueDraw};
+    const LV2_Feature* features[] = {&feature, nullptr};
+    Pair pair(kRate, features);
+    Lv2Instance& lv2 = pair.lv2;
+    const auto* display = static_cast<const lv2::Lv2InlineDisplayInterface*>(
+        lv2.extensionData(lv2::kInlineDisplayInterface));
+    ASSERT_NE(display, nullptr);
+    for (const Override& o : kPlainCompressor) lv2.control(o.symbol) = o.value;
+    lv2.control("threshold") = -30;
+    lv2.control("ratio") = 4;
+    std::vector<float> sine(441), silence(441, 0.0f), out(441);
+    for (std::size_t i = 0; i < sine.size(); ++i) sine[i] = 0.5f * std::sin(2 * M_PI * i / 100.0);
+    float* inputs[4] = {sine.data(), sine.data(), silence.data(), silence.data()};
+    float* outputs[2] = {out.data(), out.data()};
+    for (int block = 0; block < 200; ++block) lv2.run(inputs, outputs, 441);
+    EXPECT_EQ(redraws, 40);
+    const float reductionDb = lv2.control("gain_reduction");
+    ASSERT_GT(reductionDb, 15.0f);
+
+    const lv2::Lv2InlineDisplayImageSurface* image = display->render(lv2.handle(), 128, 100);
+    ASSERT_NE(image, nullptr);
+    ASSERT_EQ(image->width, 128);
+    ASSERT_EQ(image->height, 42);  // a third of the width, within the 100 allowed
+    ASSERT_EQ(image->stride, 128 * 4);
+    auto pixel = [&](int x, int y) {
+        std::uint32_t argb;
+        std::memcpy(&argb, image->data + y * image->stride + x * 4, 4);
+        return argb;
+    };
+    auto barRows = [&](int x) {
+        int rows = 0;
+        while (rows < image->height && pixel(x, rows) == GainHistoryDisplay::kBar) ++rows;
+        for (int y = rows; y < image->height; ++y) EXPECT_NE(pixel(x, y), GainHistoryDisplay::kBar) << x << " " << y;
+        return rows;
+    };
+    for (int x = 0; x < 88; ++x) EXPECT_EQ(barRows(x), 0) << x;
+    for (int x = 90; x < 128; ++x) EXPECT_NEAR(barRows(x), reductionDb / 24 * 42, 1.0) << x;
+    // Opaque everywhere; a grid line at 6 dB (row 10.5 of 42) where no bar is.
+    for (int y = 0; y < image->height; ++y)
+        for (int x = 0; x < image->width; ++x) ASSERT_EQ(pixel(x, y) >> 24, 0xffu);
+    EXPECT_EQ(pixel(0, 11), GainHistoryDisplay::kGrid);
+    EXPECT_EQ(pixel(0, 12), GainHistoryDisplay::kBackground);
+
+    // Sizes a host may ask for.
+    EXPECT_EQ(display->render(lv2.handle(), 0, 10), nullptr);
+    EXPECT_EQ(display->render(lv2.handle(), 10, 0), nullptr);
+    image = display->render(lv2.handle(), 300, 20);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->width, 300);
+    EXPECT_EQ(image->height, 20);
+    EXPECT_EQ(pixel(299, 0), GainHistoryDisplay::kBar);
+    EXPECT_NE(pixel(0, 0), GainHistoryDisplay::kBar);
+}
 
 #if defined(TARVO_RENDER) && defined(TARVO_LV2APPLY)
 

@@ -78,9 +78,9 @@ LV2_URID Lv2World::mapUri(LV2_URID_Map_Handle handle, const char* uri) {
     return static_cast<LV2_URID>(mapped.size());
 }
 
-Lv2Instance::Lv2Instance(Lv2World& world, double sampleRate)
+Lv2Instance::Lv2Instance(Lv2World& world, double sampleRate, const LV2_Feature* const* features)
     : world_(world), controls_(lilv_plugin_get_num_ports(world.plugin()), 0.0f) {
-    instance_ = lilv_plugin_instantiate(world.plugin(), sampleRate, nullptr);
+    instance_ = lilv_plugin_instantiate(world.plugin(), sampleRate, features);
     if (instance_ == nullptr) throw std::runtime_error("lilv_plugin_instantiate failed");
     // Control ports start at their defaults, as hosts set them.
     std::vector<float> defaults(controls_.size());
@@ -146,5 +146,11 @@ void Lv2Instance::run(float* const inputs[4], float* const outputs[2], std::uint
 }
 
 void Lv2Instance::run(std::uint32_t frames) { lilv_instance_run(instance_, frames); }
+
+const void* Lv2Instance::extensionData(const char* uri) const {
+    return lilv_instance_get_extension_data(instance_, uri);
+}
+
+void* Lv2Instance::handle() const { return lilv_instance_get_handle(instance_); }
 
 }  // namespace tarvo::lv2test

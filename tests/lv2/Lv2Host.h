@@ -47,7 +47,8 @@ private:
 /// connect, activate.
 class Lv2Instance {
 public:
-    Lv2Instance(Lv2World& world, double sampleRate);
+    /// features: the host features offered (null-terminated), or null.
+    Lv2Instance(Lv2World& world, double sampleRate, const LV2_Feature* const* features = nullptr);
     ~Lv2Instance();
     Lv2Instance(const Lv2Instance&) = delete;
     Lv2Instance& operator=(const Lv2Instance&) = delete;
@@ -63,6 +64,9 @@ public:
     /// outputs, then runs frames frames.
     void run(float* const inputs[4], float* const outputs[2], std::uint32_t frames);
     void run(std::uint32_t frames);
+    /// The plug-in's extension data for uri (null: none) and its handle.
+    const void* extensionData(const char* uri) const;
+    void* handle() const;
 
 private:
     static void setPortValue(const char* symbol, void* self, const void* value, std::uint32_t size,

@@ -20,6 +20,7 @@
 
 #include "engine/StereoProcessor.h"
 #include "lv2/ControlValue.h"
+#include "lv2/Lv2Meters.h"
 #include "lv2/Lv2Ports.h"
 #include "lv2/SilentHostLink.h"
 #include "params/FactoryPrograms.h"
@@ -31,36 +32,55 @@ namespace {
 using namespace tarvo;
 using namespace tarvo::lv2;
 
-/// Port symbol (a C identifier) and a line on what the parameter controls,
-/// in parameter order.
+/// How a host draws a control: a plain number, a number on a logarithmic
+/// travel (minimum > 0), or an on/off switch (an option list Off/On, or two
+/// options read as "the second one on").
+enum class Travel { linear, logarithmic, toggled };
+
+/// Port symbol (a C identifier), the name a host shows, how the control
+/// travels and a line on what the parameter controls, in parameter order.
+/// Symbols, indices and values never change: saved sessions and presets
+/// refer to them.
 struct ControlPortText {
     const char* symbol;
+    const char* name;
+    Travel travel;
     const char* comment;
 };
 
 const ControlPortText controlPortTexts[kParameterCount] = {
-    {"filter", "Corner of the side-chain high-pass filter; Off at the minimum."},
-    {"threshold", "Compressor threshold."},
-    {"knee", "Knee shape, 0 soft to 1 hard."},
-    {"attack", "Detector attack time, taken in the range A,R Time chooses."},
-    {"release", "Detector release time, taken in the range A,R Time chooses."},
-    {"ratio", "Compression ratio; infinite at the maximum."},
-    {"limiter_ceiling", "Ceiling of the peak limiter."},
-    {"makeup", "Make-up gain of the compressed signal."},
-    {"mid_scoop", "Gain of the mid-frequency scoop equaliser."},
-    {"dry_wet", "Share of unprocessed signal in the output; Off is none."},
-    {"mode", "Channel mode."},
-    {"upsampling", "Oversampling factor."},
-    {"attack_mode", "Attack mode of the envelope followers."},
-    {"input", "Input gain in dB."},
-    {"limiter_position", "Where the peak limiter sits, or off."},
-    {"saturation", "Saturation: drive tied to Ratio, off, or fixed drive."},
-    {"bypass", "Bypass of the processing."},
-    {"render8x", "8x oversampling while the host renders offline (free-wheels)."},
-    {"dither", "Level of the noise added in the oversampling stages."},
-    {"side_chain", "Detector fed by the main input or by the side-chain input."},
-    {"ar_time", "Ranges of Attack and Release."},
-    {"oversampling_path", "Oversampling path: plain or with a halfband stage."},
+    {"filter", "Key high-pass", Travel::logarithmic,
+     "Corner of the high-pass filter on the detector's key; Off at the minimum."},
+    {"threshold", "Threshold", Travel::linear, "Compressor threshold."},
+    {"knee", "Knee", Travel::linear, "Knee shape, 0 soft to 1 hard."},
+    {"attack", "Attack", Travel::logarithmic,
+     "Detector attack time, taken in the range Time ranges chooses."},
+    {"release", "Release", Travel::logarithmic,
+     "Detector release time, taken in the range Time ranges chooses."},
+    {"ratio", "Ratio", Travel::logarithmic, "Compression ratio; infinite at the maximum."},
+    {"limiter_ceiling", "Limiter ceiling", Travel::linear, "Ceiling of the peak limiter."},
+    {"makeup", "Make-up gain", Travel::linear, "Make-up gain of the compressed signal."},
+    {"mid_scoop", "Mid scoop", Travel::linear, "Gain of the mid-frequency scoop equaliser."},
+    {"dry_wet", "Dry mix", Travel::linear, "Share of unprocessed signal in the output; Off is none."},
+    {"mode", "Channel mode", Travel::linear, "Channel mode."},
+    {"upsampling", "Oversampling", Travel::linear, "Oversampling factor."},
+    {"attack_mode", "Attack mode", Travel::linear, "Attack mode of the envelope followers."},
+    {"input", "Input gain", Travel::linear,
+     "Input gain: 0 is 0 dB, 1 +6 dB, 2 +12 dB, 3 -12 dB, 4 -6 dB."},
+    {"limiter_position", "Limiter position", Travel::linear,
+     "Where the peak limiter sits, or off."},
+    {"saturation", "Saturation", Travel::linear,
+     "Saturation: drive tied to Ratio, off, or fixed drive."},
+    {"bypass", "Bypass", Travel::toggled,
+     "Bypass of the processing (the input gain still applies)."},
+    {"render8x", "Render at 8x", Travel::toggled,
+     "8x oversampling while the host renders offline (free-wheels)."},
+    {"dither", "Dither", Travel::linear, "Level of the noise added in the oversampling stages."},
+    {"side_chain", "Side-chain", Travel::toggled,
+     "Detector keyed by the side-chain input (on) or by the main input (off)."},
+    {"ar_time", "Time ranges", Travel::linear, "Ranges of Attack and Release."},
+    {"oversampling_path", "Oversampling quality", Travel::linear,
+     "Oversampling path: plain (Fast) or with a halfband stage (HQ)."},
 };
 
 /// The shortest decimal that reads back as the same float, always with a
@@ -110,8 +130,12 @@ void takeRanges(ParameterController& params, const float* positions) {
     params.setParameter(param::ArTime, positions[param::ArTime]);
 }
 
+/// The unit of a numeric control; "" for an option list, whose values are
+/// option numbers (labelled by scale points).
 std::string unitOf(const ParameterDescriptor& descriptor) {
-    if (descriptor.label() == nullptr || descriptor.options() != nullptr) return "";
+    if (descriptor.options() != nullptr) return "";
+    // "Knee" is a plain number, 0 .. 1.
+    if (descriptor.label() == nullptr) return "units:coef";
     const std::string label = descriptor.label();
     if (label == "Hz") return "units:hz";
     if (label == "dB") return "units:db";
@@ -153,19 +177,34 @@ void controlPort(std::ostream& out, int index, const ParameterDescriptor& descri
         << "        a lv2:ControlPort , lv2:InputPort ;\n"
         << "        lv2:index " << firstControl + index << " ;\n"
         << "        lv2:symbol \"" << text.symbol << "\" ;\n"
-        << "        lv2:name " << quoted(descriptor.name()) << " ;\n"
+        << "        lv2:name " << quoted(text.name) << " ;\n"
         << "        rdfs:comment " << quoted(text.comment) << " ;\n"
         << "        lv2:default " << number(defaultValue) << " ;\n"
         << "        lv2:minimum " << number(minimum) << " ;\n"
         << "        lv2:maximum " << number(maximum) << " ;\n";
     const std::string unit = unitOf(descriptor);
     if (!unit.empty()) out << "        units:unit " << unit << " ;\n";
+    if (text.travel == Travel::logarithmic) {
+        if (!(minimum > 0.0f)) throw std::runtime_error(std::string(text.symbol) +
+                                                        " is logarithmic from a minimum <= 0");
+        out << "        lv2:portProperty pprops:logarithmic ;\n";
+    }
     bool first = true;
     if (descriptor.options() != nullptr) {
-        out << "        lv2:portProperty lv2:integer , lv2:enumeration ;\n";
         const int count = static_cast<int>(maximum - minimum) + 1;
-        for (int option = 0; option < count; ++option)
-            scalePoint(out, first, descriptor.options()[option], minimum + option);
+        if (text.travel == Travel::toggled) {
+            if (count != 2) throw std::runtime_error(std::string(text.symbol) + " has no two options");
+            out << "        lv2:portProperty lv2:toggled ;\n";
+        } else {
+            out << "        lv2:portProperty lv2:integer , lv2:enumeration ;\n";
+        }
+        // An option list labelled "dB" ("Input") names its options in dB.
+        const bool decibels = descriptor.label() != nullptr && std::string(descriptor.label()) == "dB";
+        for (int option = 0; option < count; ++option) {
+            const std::string label =
+                std::string(descriptor.options()[option]) + (decibels ? " dB" : "");
+            scalePoint(out, first, label.c_str(), minimum + option);
+        }
     } else {
         if (descriptor.minText() != nullptr) scalePoint(out, first, descriptor.minText(), minimum);
         if (descriptor.maxText() != nullptr) scalePoint(out, first, descriptor.maxText(), maximum);
@@ -174,9 +213,25 @@ void controlPort(std::ostream& out, int index, const ParameterDescriptor& descri
     out << "    ] ;\n";
 }
 
+/// An output control that a host shows as a meter, updated every run.
+void meterPort(std::ostream& out, Port index, const char* symbol, const char* name,
+               const char* comment, float minimum, float maximum) {
+    out << "    lv2:port [\n"
+        << "        a lv2:ControlPort , lv2:OutputPort ;\n"
+        << "        lv2:index " << index << " ;\n"
+        << "        lv2:symbol \"" << symbol << "\" ;\n"
+        << "        lv2:name \"" << name << "\" ;\n"
+        << "        rdfs:comment " << quoted(comment) << " ;\n"
+        << "        lv2:portProperty lv2:connectionOptional ;\n"
+        << "        units:unit units:db ;\n"
+        << "        lv2:minimum " << number(minimum) << " ;\n"
+        << "        lv2:maximum " << number(maximum) << "\n    ] ;\n";
+}
+
 const char* kPrefixes =
     "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
     "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
+    "@prefix idpy: <http://harrisonconsoles.com/lv2/inlinedisplay#> .\n"
     "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
     "@prefix pg: <http://lv2plug.in/ns/ext/port-groups#> .\n"
     "@prefix pprops: <http://lv2plug.in/ns/ext/port-props#> .\n"
@@ -184,6 +239,10 @@ const char* kPrefixes =
     "@prefix rdf: <http://www.w3.org/1999/02/22-rdf-syntax-ns#> .\n"
     "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
     "@prefix units: <http://lv2plug.in/ns/extensions/units#> .\n\n";
+
+/// The bundle's version: minor.micro.
+constexpr int kMinorVersion = 2;
+constexpr int kMicroVersion = 0;
 
 const char* kGenerated = "# Generated by tools/lv2ttl at build time; do not edit.\n\n";
 
@@ -230,6 +289,9 @@ std::string pluginDescription(ParameterController& params) {
     std::ostringstream out;
     out << kGenerated << kPrefixes;
     const std::string base = std::string("<") + kPluginUri + "#";
+    // The inline-display extension has no Turtle file of its own to say
+    // what its two terms are.
+    out << "idpy:queue_draw\n    a lv2:Feature .\n\nidpy:interface\n    a lv2:ExtensionData .\n\n";
     out << base << "main_in>\n    a pg:InputGroup , pg:StereoGroup ;\n"
         << "    lv2:symbol \"main_in\" ;\n    rdfs:label \"Main input\" .\n\n"
         << base << "side_chain_in>\n    a pg:InputGroup , pg:StereoGroup ;\n"
@@ -240,10 +302,14 @@ std::string pluginDescription(ParameterController& params) {
         << "    pg:source " << base << "main_in> .\n\n";
 
     out << "<" << kPluginUri << ">\n"
-        << "    a lv2:Plugin , lv2:CompressorPlugin ;\n"
+        << "    a lv2:Plugin , lv2:CompressorPlugin , doap:Project ;\n"
         << "    doap:name \"Tarvo\" ;\n"
-        << "    doap:maintainer [\n        foaf:name \"Hanvik\"\n    ] ;\n"
-        << "    lv2:optionalFeature lv2:hardRTCapable ;\n"
+        << "    doap:maintainer [\n        a foaf:Person ;\n        foaf:name \"Hanvik\"\n    ] ;\n"
+        // An even minor version marks a release (odd or 0: development).
+        << "    lv2:minorVersion " << kMinorVersion << " ;\n"
+        << "    lv2:microVersion " << kMicroVersion << " ;\n"
+        << "    lv2:optionalFeature lv2:hardRTCapable , idpy:queue_draw ;\n"
+        << "    lv2:extensionData idpy:interface ;\n"
         << "    pg:mainInput " << base << "main_in> ;\n"
         << "    pg:mainOutput " << base << "main_out> ;\n";
     audioPort(out, inLeft, true, "in_left", "In Left", "main_in", "left", false);
@@ -279,8 +345,27 @@ std::string pluginDescription(ParameterController& params) {
         << "        rdfs:comment \"Set by the host while it renders offline.\" ;\n"
         << "        lv2:designation lv2:freeWheeling ;\n"
         << "        lv2:portProperty lv2:toggled , pprops:notOnGUI ;\n"
-        << "        lv2:default 0 ;\n        lv2:minimum 0 ;\n        lv2:maximum 1\n    ] .\n";
-    return out.str();
+        << "        lv2:default 0 ;\n        lv2:minimum 0 ;\n        lv2:maximum 1\n    ] ;\n";
+    out << "    lv2:port [\n"
+        << "        a lv2:ControlPort , lv2:InputPort ;\n"
+        << "        lv2:index " << enabled << " ;\n"
+        << "        lv2:symbol \"enabled\" ;\n"
+        << "        lv2:name \"Enabled\" ;\n"
+        << "        rdfs:comment \"Set by the host: off passes the main input through, delayed by "
+           "the latency, with a crossfade both ways.\" ;\n"
+        << "        lv2:designation lv2:enabled ;\n"
+        << "        lv2:portProperty lv2:toggled , lv2:connectionOptional , pprops:notOnGUI ;\n"
+        << "        lv2:default 1 ;\n        lv2:minimum 0 ;\n        lv2:maximum 1\n    ] ;\n";
+    meterPort(out, gainReduction, "gain_reduction", "Gain reduction",
+              "The compressor's gain reduction in dB (0 is none).", 0.0f, Lv2Meters::kMostReductionDb);
+    meterPort(out, inputLevel, "input_level", "Input level", "Peak level of the main input, dBFS.",
+              Lv2Meters::kFloorDb, Lv2Meters::kHighestLevelDb);
+    meterPort(out, outputLevel, "output_level", "Output level", "Peak level of the output, dBFS.",
+              Lv2Meters::kFloorDb, Lv2Meters::kHighestLevelDb);
+    // The last port ends the plug-in's description.
+    std::string text = out.str();
+    text.replace(text.size() - 3, 3, " .\n");
+    return text;
 }
 
 std::string presets(ParameterController& params) {
