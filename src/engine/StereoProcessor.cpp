@@ -8,7 +8,6 @@ namespace {
 /// The extra audio upsamplers always add the interpolator's default noise.
 const double kAudioUpsamplerNoise = interpolatorNoiseLevel(20);
 
-constexpr bool twoStrips(int mode) { return mode == stereo || mode == midSide || mode == dualMono; }
 }  // namespace
 
 template <class L>

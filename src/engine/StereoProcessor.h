@@ -23,6 +23,9 @@ enum ChannelMode : int {
     stereo = 6,      ///< "Stereo": L by A, R by B, levels linked by average
 };
 
+/// Whether a channel mode runs strip B as well as strip A.
+constexpr bool twoStrips(int mode) noexcept { return mode == stereo || mode == midSide || mode == dualMono; }
+
 /// The one place that turns the channel mode into code: calls
 /// route(std::integral_constant<int, mode>()) for a valid mode and returns
 /// true, or returns false for an invalid one.

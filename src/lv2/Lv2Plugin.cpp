@@ -111,9 +111,7 @@ void Lv2Plugin::process(std::uint32_t begin, std::uint32_t count, bool freeWheel
 
 double Lv2Plugin::compressorGain() const noexcept {
     if (engine_.stripA().bypass) return 1.0;
-    // "2 Mono", "M/S" and "Stereo" run both strips; the other modes strip A.
-    const int mode = engine_.channelMode();
-    const int strips = mode == 1 || mode == 5 || mode == 6 ? 2 : 1;
+    const int strips = twoStrips(engine_.channelMode()) ? 2 : 1;
     double gain = 1.0;
     for (int k = 0; k < strips; ++k) {
         const ChannelStrip& strip = k == 0 ? engine_.stripA() : engine_.stripB();
