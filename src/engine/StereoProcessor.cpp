@@ -5,9 +5,6 @@
 namespace tarvo {
 
 namespace {
-/// The extra audio upsamplers always add the interpolator's default noise.
-const double kAudioUpsamplerNoise = interpolatorNoiseLevel(20);
-
 constexpr bool twoStrips(int mode) { return mode == stereo || mode == midSide || mode == dualMono; }
 }  // namespace
 
@@ -542,8 +539,8 @@ template <class L>
 void StereoProcessorOf<L>::setOversampling(int factor, bool hq) noexcept {
     if (factor == strips_[0].oversamplingFactor && hq == hq_) return;
     redesignStrips([&](ChannelStrip& strip) { strip.setOversampling(factor, hq, noiseBits_); });
-    audioUpsamplerLeft.setOversampling(factor, hq, kAudioUpsamplerNoise);
-    audioUpsamplerRight.setOversampling(factor, hq, kAudioUpsamplerNoise);
+    audioUpsamplerLeft.setOversampling(factor, hq, interpolatorNoiseLevel(noiseBits_));
+    audioUpsamplerRight.setOversampling(factor, hq, interpolatorNoiseLevel(noiseBits_));
     hq_ = hq;
 }
 
@@ -564,6 +561,11 @@ template <class L>
 void StereoProcessorOf<L>::setNoiseBits(int bits) noexcept {
     noiseBits_ = bits;
     changeStrips([&](ChannelStrip& strip) { strip.setNoiseBits(bits); });
+    // The audio upsamplers of the external key add the same noise as the
+    // strips' own, so "Dither" "Off" leaves none: bypass is then an exact
+    // delay with either key.
+    audioUpsamplerLeft.setNoiseLevel(interpolatorNoiseLevel(bits));
+    audioUpsamplerRight.setNoiseLevel(interpolatorNoiseLevel(bits));
 }
 
 template <class L>
