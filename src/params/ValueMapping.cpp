@@ -88,15 +88,17 @@ float positionRunning(const ParameterDescriptor& d, int index, double value) noe
     float position = static_cast<float>((value - lo) / (hi - lo));
     for (int i = 0; i < kNeighbourPositions && position > 0.0f; ++i)
         position = std::nextafter(position, 0.0f);
-    // Rank 0: runs the wanted value; 1: runs less; 2: runs more. Within a
-    // rank the value nearest to the typed one.
+    // Rank 0: runs the wanted value; 1: runs less; 2: runs more (a ratio
+    // between rows takes the row below, as the engine does; any other value
+    // simply the nearest). Within a rank the value nearest to the typed one.
+    const bool stepped = index == param::Ratio;
     float best = position;
     int bestRank = 3;
     double bestDistance = 0.0;
     for (int i = 0; i <= 2 * kNeighbourPositions; ++i) {
         const double v = d.toValue(position);
         const double runs = runningValue(d, index, v);
-        const int rank = runs == wanted ? 0 : runs < wanted ? 1 : 2;
+        const int rank = runs == wanted ? 0 : (!stepped || runs < wanted) ? 1 : 2;
         const double distance = std::fabs(v - value);
         if (rank < bestRank || (rank == bestRank && distance < bestDistance)) {
             best = position;

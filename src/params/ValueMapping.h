@@ -49,9 +49,10 @@ double runningValue(const ParameterDescriptor& descriptor, int index, double val
 /// - otherwise, among the single-precision positions around the value's own
 ///   position, the one whose value runs what the value runs
 ///   (runningValue equal) and lies nearest to it; "Ratio" 4.0 gives the
-///   first position at or above 4.0, which runs the 4.0 row. When no
-///   position runs it (ratio 10.9: the row lies between two floats), the
-///   nearest one that runs less ("Ratio": the tenth below), else the nearest.
+///   first position at or above 4.0, which runs the 4.0 row; a number
+///   that no position holds exactly, the nearest position. A ratio no
+///   position runs (10.9: the row lies between two floats) takes the
+///   nearest position that runs less, the tenth below.
 float positionRunning(const ParameterDescriptor& descriptor, int index, double value) noexcept;
 
 /// The value a typed text names for a parameter, as its display would show
