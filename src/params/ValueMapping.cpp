@@ -90,15 +90,22 @@ float positionRunning(const ParameterDescriptor& d, int index, double value) noe
         position = std::nextafter(position, 0.0f);
     // Rank 0: runs the wanted value; 1: runs less; 2: runs more (a ratio
     // between rows takes the row below, as the engine does; any other value
-    // simply the nearest). Within a rank the value nearest to the typed one.
+    // simply the nearest). Within a rank a position showing what the typed
+    // value shows goes first ("11.0" rather than "inf", which runs alike),
+    // then the value nearest to the typed one.
     const bool stepped = index == param::Ratio;
+    char typedText[kParameterTextLength + 1];
+    d.displayText(value, typedText);
     float best = position;
-    int bestRank = 3;
+    int bestRank = 6;
     double bestDistance = 0.0;
     for (int i = 0; i <= 2 * kNeighbourPositions; ++i) {
         const double v = d.toValue(position);
         const double runs = runningValue(d, index, v);
-        const int rank = runs == wanted ? 0 : (!stepped || runs < wanted) ? 1 : 2;
+        char shown[kParameterTextLength + 1];
+        d.displayText(v, shown);
+        const int runRank = runs == wanted ? 0 : (!stepped || runs < wanted) ? 1 : 2;
+        const int rank = 2 * runRank + (std::strcmp(shown, typedText) == 0 ? 0 : 1);
         const double distance = std::fabs(v - value);
         if (rank < bestRank || (rank == bestRank && distance < bestDistance)) {
             best = position;

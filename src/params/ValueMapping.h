@@ -48,7 +48,8 @@ double runningValue(const ParameterDescriptor& descriptor, int index, double val
 ///   1.0);
 /// - otherwise, among the single-precision positions around the value's own
 ///   position, the one whose value runs what the value runs
-///   (runningValue equal) and lies nearest to it; "Ratio" 4.0 gives the
+///   (runningValue equal), shows what the value shows if one does ("11.0",
+///   not "inf"), and lies nearest to it; "Ratio" 4.0 gives the
 ///   first position at or above 4.0, which runs the 4.0 row; a number
 ///   that no position holds exactly, the nearest position. A ratio no
 ///   position runs (10.9: the row lies between two floats) takes the
