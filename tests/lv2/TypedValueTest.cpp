@@ -8,10 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <utility>
 #include <string>
 #include <vector>
 
 #include "PluginSettings.h"
+#include "ToolError.h"
 #include "engine/GainComputer.h"
 #include "lv2/ControlValue.h"
 #include "params/ParameterTable.h"
@@ -128,6 +131,30 @@ TEST(TypedValue, RenderSetAndLv2PortsRunTheNamedValue) {
         ASSERT_TRUE(lv2::positionForPortValue(ranged.table[row.index], row.index, row.port, position));
         expectRuns(row.index, position, row, "LV2 port");
     }
+}
+
+TEST(TypedValue, TextsNamingNothingAreRefusedAndLeaveTheParameter) {
+    // A word that is no option or end, a number beyond a range other than the
+    // times', a non-finite number: --set fails and the position stays; a NaN
+    // port is ignored.
+    vsthost::VstLibrary library(TARVO_PLUGIN_PATH);
+    vsthost::VstInstance instance(library);
+    instance.dispatch(effOpen);
+    render::PluginSettings settings(instance);
+    const std::pair<int, const char*> refused[] = {
+        {param::AttackMode, "Beta"}, {param::Threshold, "-50"}, {param::Ratio, "12"},
+        {param::Ratio, "nan"},       {param::Knee, "inf"},      {param::Mode, "7"},
+        {param::Filter, ""}};
+    for (const auto& [index, text] : refused) {
+        const float before = instance.getParameter(index);
+        EXPECT_THROW(settings.setByDisplay(index, text), render::ToolError) << text;
+        EXPECT_EQ(instance.getParameter(index), before) << text;
+    }
+    const Ranged ranged(0);
+    float position = 0.25f;
+    EXPECT_FALSE(lv2::positionForPortValue(ranged.table[param::Ratio], param::Ratio,
+                                           std::numeric_limits<float>::quiet_NaN(), position));
+    EXPECT_EQ(position, 0.25f);
 }
 
 }  // namespace
