@@ -12,7 +12,8 @@
 // - the "Upsampl." choice of every program at other host rates;
 // - the reported latency at each oversampling factor, "Fast" and "HQ";
 // - every run of positions whose display names another value than the one
-//   the engine runs (from the parameter layer's value mapping).
+//   the engine runs (from the parameter layer's value mapping), and the
+//   factory programs' settings that do so.
 //
 // The user's stored default program is ignored (XDG_CONFIG_HOME points to a
 // folder that does not exist), so the output depends on the code alone.
@@ -25,6 +26,7 @@
 #include <utility>
 #include <vector>
 
+#include "params/FactoryPrograms.h"
 #include "params/ParameterTable.h"
 #include "params/ValueMapping.h"
 #include "vsthost/VstInstance.h"
@@ -244,6 +246,32 @@ std::vector<std::string> valueMismatches() {
     return rows;
 }
 
+/// Every factory program's parameters whose display names another value
+/// than the one the engine runs (Attack and Release in the program's own
+/// "A,R Time" range).
+std::vector<std::string> programMismatches() {
+    std::vector<std::string> rows;
+    for (int n = 0; n < kProgramCount; ++n) {
+        auto table = makeParameterDescriptors();
+        const float* positions = factoryPrograms[n];
+        const ParameterDescriptor& arTime = table[param::ArTime];
+        setArTimeRanges(table[param::Attack], table[param::Release],
+                        arTime.optionIndex(arTime.toValue(positions[param::ArTime])));
+        for (int i = 0; i < kParameterCount; ++i) {
+            const ParameterDescriptor& d = table[i];
+            const double value = d.toValue(positions[i]);
+            char shows[kParameterTextLength + 1], runs[kParameterTextLength + 1];
+            d.displayText(value, shows);
+            d.displayText(runningValue(d, i, value), runs);
+            if (std::string(shows) == runs) continue;
+            rows.push_back("{\"program\": " + quoted(factoryProgramNames[n]) + ", \"name\": " +
+                           quoted(d.name()) + ", \"shows\": " + quoted(shows) + ", \"runs\": " +
+                           quoted(runs) + "}");
+        }
+    }
+    return rows;
+}
+
 void printSection(const char* name, const std::vector<std::string>& rows, bool last = false) {
     std::printf("  \"%s\": [\n", name);
     for (std::size_t i = 0; i < rows.size(); ++i)
@@ -277,7 +305,8 @@ int main(int argc, char** argv) {
         printSection("programs", programs(library));
         printSection("upsamplingByRate", upsamplingByRate(library));
         printSection("latency", latencies(library));
-        printSection("valueMismatches", valueMismatches(), true);
+        printSection("valueMismatches", valueMismatches());
+        printSection("programMismatches", programMismatches(), true);
         std::printf("}\n");
     } catch (const HostError& error) {
         std::fprintf(stderr, "tarvo-manual-facts: %s\n", error.what());

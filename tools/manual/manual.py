@@ -282,7 +282,12 @@ def value_mismatches(facts):
                         "the tenth below",
                         f"{first['from']:.4g} to {first['to']:.4g}, … "
                         f"{last['from']:.4g} to {last['to']:.4g}"])
-    return table(["Parameter", "Shows", "Runs", "Values"], rows)
+    programs = [f"\"{m['program']}\" {m['name']} {code(m['shows'])} runs {code(m['runs'])}"
+                for m in facts["programMismatches"]]
+    listed = table(["Parameter", "Shows", "Runs", "Values"], rows)
+    if programs:
+        listed += ("\n\nFactory programs at such places: " + ", ".join(programs) + ".")
+    return listed
 
 
 def generated_blocks(facts, benchmarks):
