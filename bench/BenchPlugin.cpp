@@ -3,6 +3,9 @@
 #include <ctime>
 #include <stdexcept>
 
+#include "params/ParameterTable.h"
+#include "params/ValueMapping.h"
+
 namespace tarvo::bench {
 
 namespace {
@@ -54,6 +57,9 @@ template struct ChannelBuffers<double>;
 
 BenchPlugin::BenchPlugin(const vsthost::VstLibrary& library)
     : instance_(library, benchHostAnswers()) {
+    const AEffect& effect = instance_.effect();
+    hostsTarvo_ = effect.uniqueID == (('T' << 24) | ('R' << 16) | ('V' << 8) | '2') &&
+                  effect.numParams == kParameterCount && instance_.effectName() == "Tarvo";
     // The host answers every block's process-level request; recording them
     // would grow a vector inside the timed loop.
     instance_.host().setRecording(false);
@@ -71,6 +77,12 @@ void BenchPlugin::set(const Setting& setting) {
         nameFound = true;
         if (!wanted.empty() && wanted[0] == '@') {
             instance_.setParameter(index, std::stof(wanted.substr(1)));
+            return;
+        }
+        float position = 0.0f;
+        if (hostsTarvo_ &&
+            positionForText(index, wanted, instance_.getParameter(param::ArTime), position)) {
+            instance_.setParameter(index, position);
             return;
         }
         const float before = instance_.getParameter(index);

@@ -46,10 +46,13 @@ class BenchPlugin {
 public:
     explicit BenchPlugin(const vsthost::VstLibrary& library);
 
-    /// Sets the parameter called `name` to the position whose display text
-    /// is `text` (leading and trailing blanks ignored), found by scanning the
-    /// positions 0, 1/2000, ... 1. Among several parameters of that name the
-    /// first whose display can show the text is taken. Throws
+    /// Sets the parameter called `name` to the position that runs the value
+    /// `text` names, through Tarvo's own value mapping when the plug-in is
+    /// Tarvo ("Alpha" runs Alpha, "4.0" the 4.0 ratio row). Otherwise (or
+    /// for a text the mapping does not take) the first position whose
+    /// display text is `text` (leading and trailing blanks ignored), found
+    /// by scanning the positions 0, 1/2000, ... 1. Among several parameters
+    /// of that name the first whose display can show the text is taken. Throws
     /// std::runtime_error when no parameter of that name can show the text.
     void set(const Setting& setting);
     void setProgram(int program);
@@ -70,6 +73,7 @@ public:
 
 private:
     vsthost::VstInstance instance_;
+    bool hostsTarvo_ = false;  ///< by identifier, name and parameter count
 };
 
 /// The distinct display texts a parameter shows over its positions, with

@@ -73,6 +73,18 @@ std::vector<Render> renders() {
     const auto name = [](int f, bool hq, const std::string& mode, const std::string& limiter) {
         return std::to_string(f) + "x " + (hq ? "HQ " : "Fast ") + mode + " " + limiter;
     };
+    // "Att.Mode" at 0.5 shows "Alpha" and runs Sigma: the position the
+    // Sigma setting has always run, so its hash stays; Alpha runs at 1.
+    const auto attackMode = [&](int f, bool alpha) {
+        Render r{name(f, f == 8, "Stereo", "Pre") +
+                     (alpha ? " alpha (att.mode 1)" : " att.mode 0.5 (shows Alpha, runs Sigma)") +
+                     ", saturation off, input +6",
+                 base(f, f == 8, "Stereo", "Pre")};
+        r.settings.push_back({"Att.Mode", alpha ? "Alpha" : "@0.5"});
+        r.settings.push_back({"Saturat.", "Off"});
+        r.settings.push_back({"Input", "+6"});
+        return r;
+    };
     for (const char* mode : modes)
         for (int f : {1, 2, 4, 8})
             for (bool hq : {false, true})
@@ -83,7 +95,9 @@ std::vector<Render> renders() {
             for (const char* limiter : limiters) {
                 Render r{name(f, f == 8, mode, limiter) + " scoop, dry/wet 0.5",
                          base(f, f == 8, mode, limiter)};
-                r.settings.push_back({"MidScoop", "-6.0"});
+                // The position this setting has always run (-6.048 dB, the
+                // first of 2000 steps to show "-6.0"), so its hash stays.
+                r.settings.push_back({"MidScoop", "@0.248"});
                 r.settings.push_back({"Dry/Wet", "@0.5"});
                 list.push_back(r);
             }
@@ -102,12 +116,7 @@ std::vector<Render> renders() {
                      base(f, f == 8, "Stereo", "Pre")};
         quiet.settings.push_back({"Dither", "Off"});
         list.push_back(quiet);
-        Render alpha{name(f, f == 8, "Stereo", "Pre") + " alpha, saturation off, input +6",
-                     base(f, f == 8, "Stereo", "Pre")};
-        alpha.settings.push_back({"Att.Mode", "Alpha"});
-        alpha.settings.push_back({"Saturat.", "Off"});
-        alpha.settings.push_back({"Input", "+6"});
-        list.push_back(alpha);
+        list.push_back(attackMode(f, false));
     }
     for (const char* mode : {"2 Mono", "M/S", "Stereo"})
         for (int f : {1, 2, 4, 8})
@@ -117,6 +126,9 @@ std::vector<Render> renders() {
                 list.push_back(r);
             }
     for (int p = 0; p < 16; ++p) list.push_back({"program " + std::to_string(p), {}, p});
+    // New settings go last: each instance takes the next noise seeds, so a
+    // setting put in between would change the hash of every later one.
+    for (int f : {1, 4, 8}) list.push_back(attackMode(f, true));
     return list;
 }
 

@@ -18,8 +18,10 @@
 // and reports the first output bit that differs (see AutomationCompare.h).
 //
 // Every plug-in is loaded through its exported entry (vsthost), started at
-// 44100 Hz with blocks of 512, set up by parameter name and display text,
-// resumed and fed blocks of 512 frames. Only the block loop is timed, in
+// 44100 Hz with blocks of 512, set up by parameter name and display text
+// (Tarvo through its own value mapping, so a text runs the value it names;
+// a peer at the first position that shows the text), resumed and fed
+// blocks of 512 frames. Only the block loop is timed, in
 // thread CPU time; buffers are built and touched before. Each case reports
 // the median, minimum and maximum over several runs in ns per stereo frame
 // and the realtime factor (audio seconds per CPU second). A peer runs in

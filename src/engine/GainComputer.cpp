@@ -12,7 +12,7 @@ void GainComputer::design(double t, double knee, double ratio) {
     floorLevel = 1e-6;
     threshold = t;
     if (ratio <= 10.9) {
-        const double r = std::floor(10.0 * ratio) * 0.1;
+        const double r = runningRatio(ratio);
         int row = static_cast<int>(r * 10.0 - 11.0);
         if (row < 0) row = 0;
         if (row > kGainComputerTableRows - 1) row = kGainComputerTableRows - 1;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cmath>
+
 #include "engine/GainComputerTable.h"
 
 namespace tarvo {
@@ -29,6 +31,13 @@ struct GainComputer {
     /// ceiling (tableRow and curveScale then keep their previous values).
     /// kneeEnd = T (2 - 0.95 K).
     void design(double threshold, double knee, double ratio);
+
+    /// The ratio a design runs for `ratio`: its tenth at or below,
+    /// floor(10 ratio) / 10 (the floor taken on the double 10 ratio), up to
+    /// 10.9; above 10.9, 0.0 for the hard ceiling.
+    static double runningRatio(double ratio) noexcept {
+        return ratio <= 10.9 ? std::floor(10.0 * ratio) * 0.1 : 0.0;
+    }
 
     /// Output level for a level x >= 0.
     double curve(double x) const noexcept {

@@ -4,12 +4,6 @@
 
 namespace tarvo {
 
-namespace {
-/// The extra audio upsamplers always add the interpolator's default noise.
-const double kAudioUpsamplerNoise = interpolatorNoiseLevel(20);
-
-}  // namespace
-
 template <class L>
 StereoProcessorOf<L>::StereoProcessorOf() : lanes_(strips_[0], strips_[1]) {}
 
@@ -541,8 +535,8 @@ template <class L>
 void StereoProcessorOf<L>::setOversampling(int factor, bool hq) noexcept {
     if (factor == strips_[0].oversamplingFactor && hq == hq_) return;
     redesignStrips([&](ChannelStrip& strip) { strip.setOversampling(factor, hq, noiseBits_); });
-    audioUpsamplerLeft.setOversampling(factor, hq, kAudioUpsamplerNoise);
-    audioUpsamplerRight.setOversampling(factor, hq, kAudioUpsamplerNoise);
+    audioUpsamplerLeft.setOversampling(factor, hq, interpolatorNoiseLevel(noiseBits_));
+    audioUpsamplerRight.setOversampling(factor, hq, interpolatorNoiseLevel(noiseBits_));
     hq_ = hq;
 }
 
@@ -563,6 +557,11 @@ template <class L>
 void StereoProcessorOf<L>::setNoiseBits(int bits) noexcept {
     noiseBits_ = bits;
     changeStrips([&](ChannelStrip& strip) { strip.setNoiseBits(bits); });
+    // The audio upsamplers of the external key add the same noise as the
+    // strips' own, so "Dither" "Off" leaves none: bypass is then an exact
+    // delay with either key.
+    audioUpsamplerLeft.setNoiseLevel(interpolatorNoiseLevel(bits));
+    audioUpsamplerRight.setNoiseLevel(interpolatorNoiseLevel(bits));
 }
 
 template <class L>

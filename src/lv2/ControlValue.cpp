@@ -1,20 +1,17 @@
 #include "lv2/ControlValue.h"
 
-#include <algorithm>
 #include <cmath>
 
 #include "params/FactoryPrograms.h"
+#include "params/ValueMapping.h"
 
 namespace tarvo::lv2 {
 
 bool positionForPortValue(const ParameterDescriptor& descriptor, int index, float value,
                           float& position) noexcept {
     if (std::isnan(value)) return false;
-    const double minimum = descriptor.minimum();
-    const double maximum = descriptor.maximum();
     if (descriptor.options() != nullptr) {
-        const double option = std::clamp(std::floor(static_cast<double>(value) + 0.5), minimum, maximum);
-        position = static_cast<float>((option - minimum) / (maximum - minimum));
+        position = positionRunning(descriptor, index, value);
         return true;
     }
     // Single-precision values are coarser than single-precision positions
@@ -27,8 +24,7 @@ bool positionForPortValue(const ParameterDescriptor& descriptor, int index, floa
             return true;
         }
     }
-    const double normalized = (static_cast<double>(value) - minimum) / (maximum - minimum);
-    position = static_cast<float>(std::clamp(normalized, 0.0, 1.0));
+    position = positionRunning(descriptor, index, valueOfFloat(descriptor, value));
     return true;
 }
 

@@ -8,17 +8,18 @@ namespace tarvo::lv2 {
 /// values in the units the parameter displays (Hz, dB, ms, %, ratio), or the
 /// option number of a choice parameter.
 ///
-/// - Choice parameter: the nearest option, kept inside the list; position =
-///   option / maximum, narrowed to float, so the option acts exactly as the
-///   same option chosen in a VST host.
 /// - A value equal, in single precision, to the value a factory program's
-///   position gives in the descriptor's current range: that position. Float
-///   values are coarser than float positions over most of a range, so
-///   without this a preset could only come near a factory position.
-/// - Otherwise: (value - minimum) / (maximum - minimum) in the descriptor's
-///   current range, clamped to [0, 1] (also for infinite values), narrowed to
-///   float. A value that lies in range comes back from the descriptor's
-///   toValue within float resolution.
+///   position gives in the descriptor's current range: that position, so a
+///   preset runs exactly as the program does in a VST host. Float values are
+///   coarser than float positions over most of a range, so without this a
+///   preset could only come near a factory position.
+/// - Otherwise the position that runs the value (positionRunning), a value
+///   at the display's decimals taken as the decimal number it stands for
+///   (valueOfFloat: 5.6f is 5.6, not 5.5999999): a choice
+///   parameter's nearest option, kept inside the list, exactly as the same
+///   option chosen in a VST host; "Ratio" 4.0 the gain computer's 4.0 row;
+///   "Att.Mode" 1 Alpha; other values the nearest position, a value outside
+///   the range (infinite ones too) the nearer end.
 ///
 /// index is the descriptor's parameter number.
 /// A NaN stands for nothing: the answer is false and position is untouched.

@@ -3,6 +3,7 @@
 #include "engine/SoftClipper.h"
 
 #include "params/StoredDefault.h"
+#include "params/ValueMapping.h"
 
 #include <cmath>
 #include <cstring>
@@ -28,8 +29,6 @@ float bitsFloat(std::uint32_t bits) noexcept {
 constexpr double kInputGains[5] = {1.0, 2.0, 4.0, 0.25, 0.5};
 /// Noise setting of the "Dither" options "High", "Off", "Low".
 constexpr int kNoiseBits[3] = {20, 0, 24};
-/// Ratio passed to the gain computers for "inf".
-constexpr double kInfiniteRatio = 100.0;
 
 }  // namespace
 
@@ -80,16 +79,13 @@ void ParameterController::setParameter(std::int32_t index, float position) {
 }
 
 void ParameterController::applyArTimeRanges() noexcept {
-    const ArTimeRange& row = ArTimeRanges[idx(param::ArTime)];
     // The knob positions stay; the times they stand for change.
     ParameterDescriptor& attack = descriptors_[param::Attack];
-    const float attackPosition = attack.toNormalized(attack.value());
-    attack.setRange(row.attackScale, 100.0 * row.attackScale, row.attackPrecision);
-    attack.assign(attack.toValue(attackPosition));
-
     ParameterDescriptor& release = descriptors_[param::Release];
+    const float attackPosition = attack.toNormalized(attack.value());
     const float releasePosition = release.toNormalized(release.value());
-    release.setRange(50.0 * row.releaseScale, 1000.0 * row.releaseScale, row.releasePrecision);
+    setArTimeRanges(attack, release, idx(param::ArTime));
+    attack.assign(attack.toValue(attackPosition));
     release.assign(release.toValue(releasePosition));
 }
 
@@ -292,18 +288,19 @@ bool ParameterController::sweepChanges(bool withOversampling) noexcept {
 
 void ParameterController::configureDetector() noexcept {
     // "Off" is the exact minimum 40 Hz; the key filter then gets 0 Hz.
-    const double filterHz = v(param::Filter) > 40.0 ? v(param::Filter) : 0.0;
+    const double filterHz = sideChainFilterHz(v(param::Filter));
     const double attackSeconds = v(param::Attack) * 0.001;
     const double releaseSeconds = v(param::Release) * 0.001;
     // Only the exact "Alpha" end: an in-between value displaying "Alpha"
     // still gives the sigma mode.
-    const bool alphaMode = v(param::AttackMode) >= 1.0;
+    const bool alphaMode = runsAlphaMode(v(param::AttackMode));
     engine_.updateDetectorFilters(alphaMode, engineSampleRate(), attackSeconds, releaseSeconds,
                                   filterHz);
 }
 
 void ParameterController::configureCompression() noexcept {
-    const double ratio = v(param::Ratio) >= 11.0 ? kInfiniteRatio : v(param::Ratio);
+    // 100 at the "inf" end.
+    const double ratio = gainComputerRatio(v(param::Ratio));
     engine_.designGainComputers(linearGain(param::Threshold), v(param::Knee), ratio);
     switch (idx(param::Saturation)) {
     case 0: {  // "Ratio": clipLevel = 10^0.3 - q, q the Ratio's position

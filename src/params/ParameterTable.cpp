@@ -35,6 +35,13 @@ ParameterDescriptor choice(const char* name, const char* label, int count,
 
 }  // namespace
 
+void setArTimeRanges(ParameterDescriptor& attack, ParameterDescriptor& release, int option) noexcept {
+    const int last = static_cast<int>(ArTimeRanges.size()) - 1;
+    const ArTimeRange& row = ArTimeRanges[option < 0 ? 0 : option > last ? last : option];
+    attack.setRange(row.attackScale, 100.0 * row.attackScale, row.attackPrecision);
+    release.setRange(50.0 * row.releaseScale, 1000.0 * row.releaseScale, row.releasePrecision);
+}
+
 std::array<ParameterDescriptor, kParameterCount> makeParameterDescriptors() noexcept {
     const ArTimeRange& r = ArTimeRanges[0];
     // Every element is built in place (guaranteed copy elision): descriptors

@@ -50,6 +50,10 @@ struct ArTimeRange {
 /// Rows in the order of the "A,R Time" options.
 extern const std::array<ArTimeRange, 5> ArTimeRanges;
 
+/// Gives Attack and Release the ranges and display decimals of row `option`
+/// of ArTimeRanges (kept inside the table); their values are not touched.
+void setArTimeRanges(ParameterDescriptor& attack, ParameterDescriptor& release, int option) noexcept;
+
 /// Builds the 22 descriptors in parameter order, with the Attack and Release
 /// ranges of row 0 of ArTimeRanges. Values are 0 and unmarked; the owner
 /// assigns them from the current program.

@@ -10,17 +10,25 @@
 // - every factory program: its name, and the display and position of all 22
 //   parameters;
 // - the "Upsampl." choice of every program at other host rates;
-// - the reported latency at each oversampling factor, "Fast" and "HQ".
+// - the reported latency at each oversampling factor, "Fast" and "HQ";
+// - every run of positions whose display names another value than the one
+//   the engine runs (from the parameter layer's value mapping), and the
+//   factory programs' settings that do so.
 //
 // The user's stored default program is ignored (XDG_CONFIG_HOME points to a
 // folder that does not exist), so the output depends on the code alone.
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "params/FactoryPrograms.h"
 #include "params/ParameterTable.h"
+#include "params/ValueMapping.h"
 #include "vsthost/VstInstance.h"
 
 using namespace tarvo;
@@ -180,6 +188,90 @@ std::vector<std::string> latencies(const VstLibrary& library) {
     return rows;
 }
 
+std::uint32_t positionBits(float position) {
+    std::uint32_t bits;
+    std::memcpy(&bits, &position, sizeof bits);
+    return bits;
+}
+
+float bitsPosition(std::uint32_t bits) {
+    float position;
+    std::memcpy(&position, &bits, sizeof position);
+    return position;
+}
+
+std::string number(double x) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.9g", x);
+    return text;
+}
+
+/// Every run of positions where a parameter's display names another value
+/// than the one the engine runs (runningValue shown as the display would
+/// show it), Attack and Release at "A,R Time" "1:1". Display and running
+/// value are both monotone steps over the positions, so a run of equal
+/// (display, running) pairs is found by bisection over the float positions
+/// from 0 to 1 (ordered like their bit patterns), one run after another.
+std::vector<std::string> valueMismatches() {
+    const auto table = makeParameterDescriptors();
+    std::vector<std::string> rows;
+    for (int i = 0; i < kParameterCount; ++i) {
+        const ParameterDescriptor& d = table[i];
+        const auto texts = [&](std::uint32_t bits) {
+            const double value = d.toValue(bitsPosition(bits));
+            char shows[kParameterTextLength + 1], runs[kParameterTextLength + 1];
+            d.displayText(value, shows);
+            d.displayText(runningValue(d, i, value), runs);
+            return std::make_pair(std::string(shows), std::string(runs));
+        };
+        const std::uint32_t last = positionBits(1.0f);
+        for (std::uint32_t start = positionBits(0.0f); start <= last;) {
+            const auto pair = texts(start);
+            std::uint32_t inside = start, outside = last + 1;
+            if (texts(last) == pair) inside = last;
+            while (outside - inside > 1) {
+                const std::uint32_t middle = inside + (outside - inside) / 2;
+                (texts(middle) == pair ? inside : outside) = middle;
+            }
+            if (pair.first != pair.second) {
+                rows.push_back("{\"index\": " + std::to_string(i) + ", \"name\": " + quoted(d.name()) +
+                               ", \"shows\": " + quoted(pair.first) + ", \"runs\": " +
+                               quoted(pair.second) + ", \"from\": " +
+                               number(d.toValue(bitsPosition(start))) + ", \"to\": " +
+                               number(d.toValue(bitsPosition(inside))) + "}");
+            }
+            start = inside + 1;
+        }
+    }
+    return rows;
+}
+
+/// Every factory program's parameters whose display names another value
+/// than the one the engine runs (Attack and Release in the program's own
+/// "A,R Time" range).
+std::vector<std::string> programMismatches() {
+    std::vector<std::string> rows;
+    for (int n = 0; n < kProgramCount; ++n) {
+        auto table = makeParameterDescriptors();
+        const float* positions = factoryPrograms[n];
+        const ParameterDescriptor& arTime = table[param::ArTime];
+        setArTimeRanges(table[param::Attack], table[param::Release],
+                        arTime.optionIndex(arTime.toValue(positions[param::ArTime])));
+        for (int i = 0; i < kParameterCount; ++i) {
+            const ParameterDescriptor& d = table[i];
+            const double value = d.toValue(positions[i]);
+            char shows[kParameterTextLength + 1], runs[kParameterTextLength + 1];
+            d.displayText(value, shows);
+            d.displayText(runningValue(d, i, value), runs);
+            if (std::string(shows) == runs) continue;
+            rows.push_back("{\"program\": " + quoted(factoryProgramNames[n]) + ", \"name\": " +
+                           quoted(d.name()) + ", \"shows\": " + quoted(shows) + ", \"runs\": " +
+                           quoted(runs) + "}");
+        }
+    }
+    return rows;
+}
+
 void printSection(const char* name, const std::vector<std::string>& rows, bool last = false) {
     std::printf("  \"%s\": [\n", name);
     for (std::size_t i = 0; i < rows.size(); ++i)
@@ -212,7 +304,9 @@ int main(int argc, char** argv) {
         printSection("arTime", arTimeRanges(library));
         printSection("programs", programs(library));
         printSection("upsamplingByRate", upsamplingByRate(library));
-        printSection("latency", latencies(library), true);
+        printSection("latency", latencies(library));
+        printSection("valueMismatches", valueMismatches());
+        printSection("programMismatches", programMismatches(), true);
         std::printf("}\n");
     } catch (const HostError& error) {
         std::fprintf(stderr, "tarvo-manual-facts: %s\n", error.what());

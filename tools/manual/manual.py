@@ -261,6 +261,36 @@ def stored_default_example(facts):
             f"'<{len(positions)}f',\n{body}))\" > ~/.config/orlenaudio/Tarvo/Default\n```")
 
 
+def value_mismatches(facts):
+    """Where a display names another value than the one the engine runs. The
+    ratio's many places (shows a tenth, runs the one below) make one row."""
+    rows, tenths = [], []
+    for m in facts["valueMismatches"]:
+        try:
+            below = round(float(m["shows"]) - float(m["runs"]), 9) == 0.1
+        except ValueError:
+            below = False
+        if below and m["name"] == "Ratio":
+            tenths.append(m)
+        else:
+            rows.append([code(m["name"]), code(m["shows"]), code(m["runs"]),
+                         f"{m['from']:.4g} to {m['to']:.4g}"])
+    if tenths:
+        first, last = tenths[0], tenths[-1]
+        rows.insert(0, [code("Ratio"),
+                        f"{code(first['shows'])} … {code(last['shows'])}, "
+                        f"each tenth ({len(tenths)} places)",
+                        "the tenth below",
+                        f"{first['from']:.4g} to {first['to']:.4g}, … "
+                        f"{last['from']:.4g} to {last['to']:.4g}"])
+    programs = [f"\"{m['program']}\" {m['name']} {code(m['shows'])} runs {code(m['runs'])}"
+                for m in facts["programMismatches"]]
+    listed = table(["Parameter", "Shows", "Runs", "Values"], rows)
+    if programs:
+        listed += ("\n\nFactory programs at such places: " + ", ".join(programs) + ".")
+    return listed
+
+
 def generated_blocks(facts, benchmarks):
     fast = {latency_samples(facts, r["upsampling"], "Fast") for r in facts["latency"]}
     hq = {latency_samples(facts, r["upsampling"], "HQ") for r in facts["latency"]} - fast
@@ -276,6 +306,7 @@ def generated_blocks(facts, benchmarks):
         "latency-hq": " or ".join(str(n) for n in sorted(hq)),
         "cpu": cpu_table(benchmarks),
         "stored-default-example": stored_default_example(facts),
+        "value-mismatches": value_mismatches(facts),
         "identity": (f"\"{facts['name']}\" by \"{facts['vendor']}\", version "
                      f"{facts['version']}, {facts['inputs']} inputs and {facts['outputs']} "
                      f"outputs, {len(facts['parameters'])} parameters, "

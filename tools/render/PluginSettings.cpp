@@ -8,7 +8,14 @@
 #include <sstream>
 
 #include "ToolError.h"
+#include "params/ParameterTable.h"
+#include "params/ValueMapping.h"
 
+// Setting a parameter by its display text. Tarvo itself is set through the
+// value mapping of the parameter layer this tool is built with: the position
+// that runs the value named (params/ValueMapping.h). Any other plug-in, and a
+// text that mapping does not take, goes through the display search:
+//
 // Setting a parameter by its display text. A host cannot know how a
 // plug-in maps positions to values, so it asks: it moves the parameter
 // through 1001 evenly spaced positions and reads the display at each.
@@ -115,7 +122,15 @@ bool parseWholeNumber(const std::string& text, double& number) {
     return true;
 }
 
-PluginSettings::PluginSettings(vsthost::VstInstance& instance) : instance_(instance) {}
+PluginSettings::PluginSettings(vsthost::VstInstance& instance)
+    : instance_(instance), hostsTarvo_(isTarvo(instance)) {}
+
+bool PluginSettings::isTarvo(vsthost::VstInstance& instance) {
+    const AEffect& effect = instance.effect();
+    const VstInt32 id = ('T' << 24) | ('R' << 16) | ('V' << 8) | '2';
+    return effect.uniqueID == id && effect.numParams == kParameterCount &&
+           instance.effectName() == "Tarvo";
+}
 
 std::vector<std::string> PluginSettings::programNames() {
     const int count = instance_.effect().numPrograms;
@@ -203,6 +218,18 @@ float PluginSettings::setByDisplay(int parameter, const std::string& value) {
             throw usageError("a raw position for \"" + name + "\" is @0 to @1, not \"" + value + "\"");
         instance_.setParameter(parameter, static_cast<float>(position));
         return static_cast<float>(position);
+    }
+
+    if (hostsTarvo_) {
+        // Tarvo's own value mapping: the position that runs the value named,
+        // where the display search below would take one that shows it ("Alpha"
+        // shows from the middle on and runs at the end only; a ratio shows
+        // its rounded tenth and runs the tenth at or below).
+        float position = 0.0f;
+        if (positionForText(parameter, text, instance_.getParameter(param::ArTime), position)) {
+            instance_.setParameter(parameter, position);
+            return position;
+        }
     }
 
     // The user may have typed the unit label after the number ("-20 dB").

@@ -26,10 +26,14 @@ public:
     /// spaces) or numbered. Throws a usage ToolError for an unknown name,
     /// listing the parameters, or for a name several parameters share.
     int findParameter(const std::string& nameOrIndex);
-    /// The position at which the parameter displays `value` (Algorithms in
-    /// PluginSettings.cpp), or the raw position given as "@0.25". Leaves the
-    /// parameter at that position. Throws a usage ToolError when no
-    /// position displays the value.
+    /// For Tarvo, the position that runs the value `value` names (an option,
+    /// an end's text or a number at the display's precision; Attack and
+    /// Release outside their range act as the nearer end). For another
+    /// plug-in, or a text Tarvo's mapping does not take, the position at
+    /// which the parameter displays `value` (Algorithms in
+    /// PluginSettings.cpp). "@0.25" is a raw position. Leaves the parameter
+    /// at that position. Throws a usage ToolError when no position displays
+    /// the value.
     float setByDisplay(int parameter, const std::string& value);
     /// Finds the parameter and sets it; returns its index.
     int apply(const ParameterSetting& setting);
@@ -45,7 +49,11 @@ private:
     bool showsValue(int parameter, float position, const std::string& wanted, double number,
                     bool numeric);
 
+    /// Tarvo by its identifier, name and parameter count.
+    static bool isTarvo(vsthost::VstInstance& instance);
+
     vsthost::VstInstance& instance_;
+    bool hostsTarvo_;
 };
 
 /// The number the whole text states (surrounding spaces allowed), if any.
