@@ -1,0 +1,175 @@
+#include "engine/ReferenceStrip.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "engine/StereoProcessor.h"
+
+namespace tarvo {
+namespace {
+
+constexpr double kRate = 44100.0;
+constexpr double kRelease = 0.002;  // silence hold: 2 * 44100 * 0.002 = 176 frames
+constexpr int kFrames = 2600;
+
+std::uint64_t bits(double x) {
+    std::uint64_t b;
+    std::memcpy(&b, &x, sizeof b);
+    return b;
+}
+
+/// Noise and a sine, loud and quiet, with stretches of exact zeros longer
+/// than the silence hold, so that a strip falls asleep and wakes again;
+/// `shift` moves the stretches, so that two sides sleep at other times.
+std::vector<double> testSignal(std::uint32_t seed, int shift) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<double> noise(-1.0, 1.0);
+    std::vector<double> x(kFrames);
+    for (int i = 0; i < kFrames; ++i) {
+        const int stretch = ((i + shift) / 400) % 5;
+        const double level = stretch == 0 ? 2.5 : stretch == 1 ? 0.08 : stretch == 3 ? 0.7 : 0.0;
+        x[i] = level * (0.6 * noise(random) + 0.4 * std::sin(0.05 * i));
+    }
+    return x;
+}
+
+/// The reference's frames of "Mono-L", "2 Mono" and "Stereo", keyed by the
+/// main input. "Mono-L": strip A on the left, its result on both outputs.
+/// An asleep strip passes its input and only idles its limiter. "Stereo"
+/// averages the levels of the strips, an asleep one's as 0, and while both
+/// run, links their limiter gains: averages averaged, peaks by minimum.
+class ReferencePair {
+public:
+    ReferencePair(const StereoProcessor& engine, int mode)
+        : a_(engine.stripA()), b_(engine.stripB()), mode_(mode) {}
+
+    void frame(double left, double right, double& outLeft, double& outRight) {
+        const bool one = mode_ == monoLeft;
+        const bool awakeA = a_.gate(left, left);
+        const bool awakeB = !one && b_.gate(right, right);
+        wakes_ += awakeA && !wasAwakeA_;
+        wasAwakeA_ = awakeA;
+        outLeft = left;
+        outRight = right;
+        if (!awakeA) a_.sleep();
+        if (!one && !awakeB) b_.sleep();
+        if (awakeA) a_.detect(left);
+        if (awakeB) b_.detect(right);
+        const std::uint32_t n = a_.subSamples();
+        if (mode_ == stereo && (awakeA || awakeB)) {
+            for (std::uint32_t i = 0; i < n; ++i) {
+                const double level =
+                    ((awakeA ? a_.levels()[i] : 0.0) + (awakeB ? b_.levels()[i] : 0.0)) * 0.5;
+                a_.levels()[i] = b_.levels()[i] = level;
+            }
+        }
+        if (awakeA) a_.compress();
+        if (awakeB) b_.compress();
+        if (mode_ == stereo && awakeA && awakeB && a_.limiting()) {
+            for (std::uint32_t i = 0; i < n; ++i) {
+                double* average[2] = {a_.averageGains() + i, b_.averageGains() + i};
+                double* peak[2] = {a_.peakGains() + i, b_.peakGains() + i};
+                *average[0] = *average[1] = (*average[0] + *average[1]) * 0.5;
+                *peak[0] = *peak[1] = *peak[0] < *peak[1] ? *peak[0] : *peak[1];
+            }
+        }
+        if (awakeA) outLeft = a_.finish();
+        if (awakeB) outRight = b_.finish();
+        if (one) outRight = outLeft;
+    }
+
+    /// Frames in which strip A woke (the first wake included).
+    int wakes() const { return wakes_; }
+
+private:
+    ReferenceStrip a_, b_;
+    int mode_;
+    bool wasAwakeA_ = false;
+    int wakes_ = 0;
+};
+
+struct Case {
+    const char* name;
+    int mode;
+    bool rightSilent;
+    int factor;
+    bool hq;
+    int limiter;  // 0 "Pre", 1 "Post", 2 "Off"
+    bool alpha;
+    double attackSeconds;
+    bool saturation;
+    double scoopDb;
+    double dry;
+    double filterHz;  // 0: the shelf
+};
+
+TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
+    const Case cases[] = {
+        {"2 Mono 1x", dualMono, false, 1, false, 0, false, 0.005, true, 0.0, 0.0, 0.0},
+        {"2 Mono 2x HQ", dualMono, false, 2, true, 1, true, 0.0, false, 6.0, 0.3, 100.0},
+        {"2 Mono 8x", dualMono, false, 8, false, 2, false, 0.02, true, -4.0, 0.0, 0.0},
+        {"Mono-L 4x", monoLeft, false, 4, false, 2, false, 0.02, true, -9.0, 0.5, 0.0},
+        {"Mono-L 8x HQ", monoLeft, false, 8, true, 0, false, 0.0, true, 12.0, 0.25, 250.0},
+        {"Mono-L 2x", monoLeft, false, 2, false, 1, true, 0.01, false, 0.0, 0.6, 41.0},
+        {"Stereo, right silent, 4x HQ", stereo, true, 4, true, 0, false, 0.03, true, 0.0, 0.0,
+         0.0},
+        {"Stereo, right silent, 1x", stereo, true, 1, false, 1, true, 0.0, false, -12.0, 0.4,
+         60.0},
+        {"Stereo 2x", stereo, false, 2, false, 0, false, 0.005, true, 3.0, 0.0, 150.0},
+        {"Stereo 8x HQ", stereo, false, 8, true, 1, false, 0.05, true, 0.0, 0.2, 0.0},
+        {"Stereo 4x", stereo, false, 4, false, 2, true, 0.001, true, 7.5, 0.5, 0.0},
+    };
+    const int blockSizes[] = {1, 7, 64, 65, 3, 127, 2, 200};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        StereoProcessor engine;
+        engine.setOversampling(c.factor, c.hq);
+        engine.updateDetectorFilters(c.alpha, kRate, c.attackSeconds, kRelease, c.filterHz);
+        engine.designGainComputers(0.1, 0.5, 4.0);
+        engine.setLimiterCeiling(0.3);
+        engine.setLimiterPosition(c.limiter == 0, c.limiter == 1);
+        engine.setLevels(2.0, 1.0 - c.dry, c.dry);
+        engine.setScoop(std::pow(10.0, c.scoopDb / 20.0), kRate);
+        engine.setClipLevel(0.5);
+        engine.setSaturationEnabled(c.saturation);
+        engine.setChannelMode(c.mode);
+        ReferencePair reference(engine, c.mode);
+
+        const std::vector<double> left = testSignal(7, 0);
+        const std::vector<double> right =
+            c.rightSilent ? std::vector<double>(kFrames, 0.0) : testSignal(8, 170);
+        std::vector<double> outLeft(kFrames), outRight(kFrames);
+        for (int start = 0, block = 0; start < kFrames; ++block) {
+            const int n = std::min(blockSizes[block % 8], kFrames - start);
+            engine.processKeyedByMain(left.data() + start, right.data() + start,
+                                      outLeft.data() + start, outRight.data() + start, n);
+            start += n;
+        }
+        bool reported = false;  // only the first differing frame
+        for (int i = 0; i < kFrames; ++i) {
+            double expectLeft, expectRight;
+            reference.frame(left[i], right[i], expectLeft, expectRight);
+            if (reported ||
+                (bits(outLeft[i]) == bits(expectLeft) && bits(outRight[i]) == bits(expectRight)))
+                continue;
+            reported = true;
+            EXPECT_EQ(bits(outLeft[i]), bits(expectLeft))
+                << "first difference at frame " << i << ": left " << outLeft[i] << " vs "
+                << expectLeft;
+            EXPECT_EQ(bits(outRight[i]), bits(expectRight))
+                << "first difference at frame " << i << ": right " << outRight[i] << " vs "
+                << expectRight;
+        }
+        // The signal woke strip A again after it fell asleep.
+        EXPECT_GE(reference.wakes(), 3);
+    }
+}
+
+}  // namespace
+}  // namespace tarvo
