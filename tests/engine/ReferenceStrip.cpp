@@ -11,6 +11,14 @@ namespace tarvo {
 ReferenceStrip::Section::Section(const Biquad& d)
     : b0(d.b0), b1(d.b1), b2(d.b2), c1(d.c1), c2(d.c2), x1(d.x1), x2(d.x2), y1(d.y1), y2(d.y2) {}
 
+void ReferenceStrip::Section::take(const Biquad& d) {
+    b0 = d.b0;
+    b1 = d.b1;
+    b2 = d.b2;
+    c1 = d.c1;
+    c2 = d.c2;
+}
+
 double ReferenceStrip::Section::step(double x) {
     const double y = b0 * x + b1 * x1 + b2 * x2 + c1 * y1 + c2 * y2;
     x2 = x1;
@@ -27,6 +35,15 @@ ReferenceStrip::Envelope::Envelope(const EnvelopeFollower& d)
       release(d.releaseCoefficient),
       envelope(d.envelope),
       softWidth(d.softWidth) {
+    for (int k = 0; k < 8; ++k) softCurve[k] = d.softCurve[k];
+}
+
+void ReferenceStrip::Envelope::take(const EnvelopeFollower& d) {
+    inputFilter.take(d.inputFilter);
+    outputFilter.take(d.outputFilter);
+    attack = d.attackCoefficient;
+    release = d.releaseCoefficient;
+    softWidth = d.softWidth;
     for (int k = 0; k < 8; ++k) softCurve[k] = d.softCurve[k];
 }
 
@@ -53,6 +70,14 @@ void ReferenceStrip::Envelope::follow(double y) {
 ReferenceStrip::Scoop::Scoop(const ScoopEq& d)
     : shelf(d.shelf), peak1(d.peak1), peak2(d.peak2), peak3(d.peak3), gain(d.gain) {}
 
+void ReferenceStrip::Scoop::take(const ScoopEq& d) {
+    shelf.take(d.shelf);
+    peak1.take(d.peak1);
+    peak2.take(d.peak2);
+    peak3.take(d.peak3);
+    gain = d.gain;
+}
+
 double ReferenceStrip::Scoop::step(double x) {
     return gain * peak3.step(peak2.step(peak1.step(shelf.step(x))));
 }
@@ -67,26 +92,9 @@ double ReferenceStrip::History::at(std::uint32_t ago) const {
 }
 
 ReferenceStrip::ReferenceStrip(const ChannelStrip& s)
-    : factor_(static_cast<std::uint32_t>(s.upsampler.factor)),
-      stageFactor_(static_cast<std::uint32_t>(s.upsampler.stageFactor)),
-      hq_(s.upsampler.hq),
-      inputGain_(s.inputGain),
-      wetGain_(s.wetGain),
-      dryGain_(s.dryGain),
-      detectorGain_(s.detectorGain),
-      clipLevel_(s.softClipper.clipLevel),
-      ceiling_(s.limiterDetector.limiterCeiling),
-      limiterPre_(s.limiterPre),
-      limiterPost_(s.limiterPost),
-      scoopOn_(s.scoopOn),
-      saturation_(s.saturationActive),
-      highPassOn_(s.sideChain.highPassOn),
-      silenceHold_(s.silenceHoldSamples),
-      computer_(s.gainComputer),
-      active_(s.active),
+    : active_(s.active),
       silentFrames_(s.silenceCounter),
       upSeed_(s.upsampler.interpolator.noiseSeed),
-      upNoise_(s.upsampler.interpolator.noiseLevel),
       keyHighPass1_(s.sideChain.highPass.first),
       keyHighPass2_(s.sideChain.highPass.second),
       keyShelf_(s.sideChain.shelf),
@@ -103,11 +111,56 @@ ReferenceStrip::ReferenceStrip(const ChannelStrip& s)
       lowPass_(s.downsampler.decimator.lowPass),
       correction_(s.downsampler.decimator.correction),
       decimatorGain_(s.downsampler.decimator.gain),
-      downSeed_(s.downsampler.decimator.noiseSeed),
-      downNoise_(s.downsampler.decimator.noiseLevel) {
+      downSeed_(s.downsampler.decimator.noiseSeed) {
+    takeSettings(s);
     for (int i = 0; i < 4; ++i) interpolatorHistory_[i] = s.upsampler.interpolator.history[i];
     for (std::uint32_t i = 0; i < window_.size(); ++i)
         window_[i] = s.limiterDetector.windowEntry(i);
+}
+
+void ReferenceStrip::takeSettings(const ChannelStrip& s) {
+    factor_ = static_cast<std::uint32_t>(s.upsampler.factor);
+    stageFactor_ = static_cast<std::uint32_t>(s.upsampler.stageFactor);
+    hq_ = s.upsampler.hq;
+    inputGain_ = s.inputGain;
+    wetGain_ = s.wetGain;
+    dryGain_ = s.dryGain;
+    detectorGain_ = s.detectorGain;
+    clipLevel_ = s.softClipper.clipLevel;
+    ceiling_ = s.limiterDetector.limiterCeiling;
+    upNoise_ = s.upsampler.interpolator.noiseLevel;
+    downNoise_ = s.downsampler.decimator.noiseLevel;
+    limiterPre_ = s.limiterPre;
+    limiterPost_ = s.limiterPost;
+    scoopOn_ = s.scoopOn;
+    saturation_ = s.saturationActive;
+    highPassOn_ = s.sideChain.highPassOn;
+    silenceHold_ = s.silenceHoldSamples;
+    computer_ = s.gainComputer;
+}
+
+void ReferenceStrip::takeDesigns(const ChannelStrip& s) {
+    takeSettings(s);
+    keyHighPass1_.take(s.sideChain.highPass.first);
+    keyHighPass2_.take(s.sideChain.highPass.second);
+    keyShelf_.take(s.sideChain.shelf);
+    detector_.take(s.levelDetector);
+    smoother_.take(s.gainSmoother);
+    peakFilter_.take(s.limiterDetector.sections().peakFilter);
+    releaseFilter_.take(s.limiterDetector.sections().releaseFilter);
+    averageFilter_.take(s.limiterDetector.sections().averageFilter);
+    scoopWet_.take(s.scoopWet);
+    scoopDry_.take(s.scoopDry);
+    lowPass_.take(s.downsampler.decimator.lowPass);
+    correction_.take(s.downsampler.decimator.correction);
+    decimatorGain_ = s.downsampler.decimator.gain;
+    const std::size_t length = s.limiterDetector.windowLength();
+    if (length == window_.size()) return;
+    std::vector<double> window(length, 0.0);
+    for (std::size_t i = 0; i < length && i < window_.size(); ++i)
+        window[i] = window_[(windowPosition_ + i) % window_.size()];
+    window_ = window;
+    windowPosition_ = 0;
 }
 
 bool ReferenceStrip::gate(double key, double audio) {

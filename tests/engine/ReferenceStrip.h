@@ -26,6 +26,12 @@ class ReferenceStrip {
 public:
     explicit ReferenceStrip(const ChannelStrip& strip);
 
+    /// The strip's new settings and designs after a change between blocks:
+    /// coefficients only, every history carries on; a new limiter window
+    /// length keeps the oldest entries (zeros behind them) and restarts
+    /// writing at slot 0.
+    void takeDesigns(const ChannelStrip& strip);
+
     /// Silence gate: true while the strip is awake. Asleep after
     /// silenceHoldSamples frames in which key and audio are both 0.0; any
     /// other frame wakes it.
@@ -57,6 +63,7 @@ public:
         double b0, b1, b2, c1, c2;
         double x1, x2, y1, y2;
         explicit Section(const Biquad& design);
+        void take(const Biquad& design);
         double step(double x);
     };
 
@@ -65,12 +72,14 @@ private:
         Section inputFilter, outputFilter;
         double attack, release, envelope, softWidth, softCurve[8];
         explicit Envelope(const EnvelopeFollower& design);
+        void take(const EnvelopeFollower& design);
         void follow(double y);
     };
     struct Scoop {
         Section shelf, peak1, peak2, peak3;
         double gain;
         explicit Scoop(const ScoopEq& design);
+        void take(const ScoopEq& design);
         double step(double x);
     };
     /// The last `length` values pushed, newest at(0); starts at zero.
@@ -82,6 +91,8 @@ private:
         double at(std::uint32_t ago) const;
     };
 
+    /// Factors, gains, switches, the gain computer, noise levels.
+    void takeSettings(const ChannelStrip& strip);
     double noise(std::uint32_t& seed, double level);
     /// Polynomial interpolator at factor `stage`: x (plus dither) in, `stage` values out.
     void interpolate(double x, double* out);
@@ -93,11 +104,13 @@ private:
     double staticGain(double level) const;
 
     // Settings.
-    std::uint32_t factor_, stageFactor_;
-    bool hq_;
-    double inputGain_, wetGain_, dryGain_, detectorGain_, clipLevel_, ceiling_;
-    bool limiterPre_, limiterPost_, scoopOn_, saturation_, highPassOn_;
-    std::uint32_t silenceHold_;
+    std::uint32_t factor_ = 4, stageFactor_ = 4;
+    bool hq_ = false;
+    double inputGain_ = 1.0, wetGain_ = 1.0, dryGain_ = 0.0, detectorGain_ = 1.0;
+    double clipLevel_ = 1.0, ceiling_ = 1.0, upNoise_ = 0.0, downNoise_ = 0.0;
+    bool limiterPre_ = true, limiterPost_ = false, scoopOn_ = false, saturation_ = true;
+    bool highPassOn_ = true;
+    std::uint32_t silenceHold_ = 0;
     GainComputer computer_;  // its design values; curve() is restated here
 
     // Gate.
@@ -107,7 +120,6 @@ private:
     // The way up: interpolator history (oldest first) and halfband input line.
     double interpolatorHistory_[4];
     std::uint32_t upSeed_;
-    double upNoise_;
     History upHalfband_{176};
 
     // Between the resamplers.
@@ -123,7 +135,6 @@ private:
     Section lowPass_, correction_;
     double decimatorGain_;
     std::uint32_t downSeed_;
-    double downNoise_;
     History downFirst_{176}, downSecond_{176};
 
     // The frame's rows.
