@@ -57,11 +57,14 @@ TEST(BlockDriver, NullArraysAndChannelsWriteNothing) {
     EXPECT_NE(out, std::vector<double>(32, 3.0));
 }
 
-// The oracle of the block path: the block driver as the plug-in's processing
-// entries call it (the engine's chunked block loops, both strips in SSE2
-// lanes) against the scalar reference, the same engine source over plain
-// doubles (PlainLanes2) driven frame by frame. Settings change between blocks of odd sizes, as the
-// configuration pass changes them; every output sample must match to the bit.
+// The block path against the frame path: the block driver as the plug-in's
+// processing entries call it (the engine's chunked block loops, runs of
+// frames through the kernel at once) against a copy of the engine driven one
+// frame at a time. Settings change between blocks of odd sizes, as the
+// configuration pass changes them, in every mode with either key, bypass
+// included; every output sample must match to the bit. (The arithmetic itself
+// is compared with an independent plain-double strip in ReferenceStripTest;
+// this test asks whether cutting a block into runs changes it.)
 
 constexpr double kRate = 44100.0;
 constexpr int kModes = 7;
@@ -97,8 +100,7 @@ private:
 /// its range, the way the configuration pass writes it (an oversampling
 /// change is followed by the detector and scoop redesigns for the factor).
 /// Returns the key choice, which the "Sd.chain" group may flip.
-template <class L>
-bool automate(StereoProcessorOf<L>& engine, std::mt19937& random, int homeMode, bool homeExternal,
+bool automate(StereoProcessor& engine, std::mt19937& random, int homeMode, bool homeExternal,
               bool external) {
     auto pick = [&](int n) { return std::uniform_int_distribution<int>(0, n - 1)(random); };
     auto uniform = [&](double lo, double hi) {
@@ -162,19 +164,19 @@ bool sameBits(Sample a, Sample b) {
 }
 
 template <typename Sample>
-void expectBlockPathMatchesReference(int mode, bool homeExternal, std::uint32_t seed) {
+void expectBlockPathMatchesFramePath(int mode, bool homeExternal, std::uint32_t seed) {
     StereoProcessor blocks;
     blocks.setChannelMode(mode);
     blocks.setOversampling(4, false);
     blocks.updateDetectorFilters(false, kRate, 0.005, 0.01, 0.0);
     blocks.designGainComputers(0.1, 0.5, 4.0);
     blocks.setLimiterCeiling(0.25);
-    // The same source over plain doubles, a copy of the engine's state, so
-    // that both engines' noise generators share their seeds.
-    StereoProcessorOf<PlainLanes2> reference(blocks);
+    // A copy of the engine's state, so that both engines' noise generators
+    // share their seeds.
+    StereoProcessor frameByFrame(blocks);
 
     std::mt19937 blockRandom(seed);
-    std::mt19937 referenceRandom(seed);
+    std::mt19937 frameByFrameRandom(seed);
     TestSignal signal(seed + 1);
     const int sizes[] = {1, 7, 255, 31, 1000, 3, 513, 97, 2};
     std::vector<Sample> inputs[4];
@@ -199,31 +201,31 @@ void expectBlockPathMatchesReference(int mode, bool homeExternal, std::uint32_t 
             double left = 0.0;
             double right = 0.0;
             if (external) {
-                reference.processFrameExternal(&left, &right, inputs[0][i], inputs[1][i],
-                                               inputs[2][i], inputs[3][i]);
+                frameByFrame.processFrameExternal(&left, &right, inputs[0][i], inputs[1][i],
+                                                  inputs[2][i], inputs[3][i]);
             } else {
-                reference.processFrame(&left, &right, inputs[0][i], inputs[1][i]);
+                frameByFrame.processFrame(&left, &right, inputs[0][i], inputs[1][i]);
             }
             ASSERT_TRUE(sameBits(outputs[0][i], static_cast<Sample>(left)) &&
                         sameBits(outputs[1][i], static_cast<Sample>(right)))
                 << "mode " << mode << (homeExternal ? " external" : " internal") << " key, "
                 << sizeof(Sample) * 8 << "-bit, block " << block << " frame " << i
-                << " (mode now " << reference.channelMode()
+                << " (mode now " << frameByFrame.channelMode()
                 << (external ? ", external" : ", internal") << " key): " << outputs[0][i]
                 << " vs " << left << ", " << outputs[1][i] << " vs " << right;
         }
         const bool next = automate(blocks, blockRandom, mode, homeExternal, external);
-        automate(reference, referenceRandom, mode, homeExternal, external);
+        automate(frameByFrame, frameByFrameRandom, mode, homeExternal, external);
         external = next;
     }
 }
 
-TEST(BlockDriver, BlockPathMatchesTheFrameByFrameScalarReferenceToTheBit) {
+TEST(BlockDriver, BlockPathMatchesTheFrameByFramePathToTheBit) {
     for (int mode = 0; mode < kModes; ++mode)
         for (bool external : {false, true}) {
             const std::uint32_t seed = static_cast<std::uint32_t>(2 * mode + external + 1);
-            expectBlockPathMatchesReference<float>(mode, external, seed);
-            expectBlockPathMatchesReference<double>(mode, external, seed + 100);
+            expectBlockPathMatchesFramePath<float>(mode, external, seed);
+            expectBlockPathMatchesFramePath<double>(mode, external, seed + 100);
         }
 }
 
