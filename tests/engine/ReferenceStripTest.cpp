@@ -118,20 +118,20 @@ struct Case {
 };
 
 TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
+    // Row name, mode, right side silent, factor, HQ, limiter, alpha, attack,
+    // saturation, scoop, dry, key filter, dither.
     const Case cases[] = {
         {"2 Mono 1x", dualMono, false, 1, false, 0, false, 0.005, true, 0.0, 0.0, 0.0, 20},
         {"2 Mono 2x HQ", dualMono, false, 2, true, 1, true, 0.0, false, 6.0, 0.3, 100.0, 20},
-        {"2 Mono 8x, no dither", dualMono, false, 8, false, 2, false, 0.02, true, -4.0, 0.0, 0.0, 0},
+        {"2 Mono 8x", dualMono, false, 8, false, 2, false, 0.02, true, -4.0, 0.0, 0.0, 0},
         {"Mono-L 4x", monoLeft, false, 4, false, 2, false, 0.02, true, -9.0, 0.5, 0.0, 20},
         {"Mono-L 8x HQ", monoLeft, false, 8, true, 0, false, 0.0, true, 12.0, 0.25, 250.0, 20},
-        {"Mono-L 2x, low dither", monoLeft, false, 2, false, 1, true, 0.01, false, 0.0, 0.6, 41.0, 24},
-        {"Stereo, right silent, 4x HQ", stereo, true, 4, true, 0, false, 0.03, true, 0.0, 0.0,
-         0.0, 20},
-        {"Stereo, right silent, 1x", stereo, true, 1, false, 1, true, 0.0, false, -12.0, 0.4,
-         60.0, 20},
+        {"Mono-L 2x", monoLeft, false, 2, false, 1, true, 0.01, false, 0.0, 0.6, 41.0, 24},
+        {"Stereo 4x HQ, R silent", stereo, true, 4, true, 0, false, 0.03, true, 0.0, 0.0, 0.0, 20},
+        {"Stereo 1x, R silent", stereo, true, 1, false, 1, true, 0.0, false, -12.0, 0.4, 60.0, 20},
         {"Stereo 2x", stereo, false, 2, false, 0, false, 0.005, true, 3.0, 0.0, 150.0, 20},
         {"Stereo 8x HQ", stereo, false, 8, true, 1, false, 0.05, true, 0.0, 0.2, 0.0, 20},
-        {"Stereo 4x, no dither", stereo, false, 4, false, 2, true, 0.001, true, 7.5, 0.5, 0.0, 0},
+        {"Stereo 4x", stereo, false, 4, false, 2, true, 0.001, true, 7.5, 0.5, 0.0, 0},
     };
     auto configure = [](StereoProcessor& engine, const Case& c) {
         engine.setNoiseBits(c.noiseBits);
