@@ -8,6 +8,18 @@
 
 namespace tarvo {
 
+namespace {
+
+/// Rectangular dither: a linear congruential generator's bits 16..30,
+/// centred, times level / 16383.
+double dither(std::uint32_t& seed, double level) {
+    seed = seed * 214013u + 2531011u;
+    const int r = static_cast<int>((seed >> 16) & 0x7FFFu);
+    return (r - 16383) * level * 6.103888176768602e-05;
+}
+
+}  // namespace
+
 ReferenceStrip::Section::Section(const Biquad& d)
     : b0(d.b0), b1(d.b1), b2(d.b2), c1(d.c1), c2(d.c2), x1(d.x1), x2(d.x2), y1(d.y1), y2(d.y2) {}
 
@@ -91,10 +103,56 @@ double ReferenceStrip::History::at(std::uint32_t ago) const {
     return values[(newest + ago) % values.size()];
 }
 
-ReferenceStrip::ReferenceStrip(const ChannelStrip& s)
+double ReferenceStrip::History::oddPhaseDot() const {
+    // 176 taps (the last 4 zero) in eight interleaved partial sums (partial
+    // p takes k = p mod 8), joined as odd ((p3 + p1) + (p7 + p5)) plus even
+    // ((p2 + p0) + (p6 + p4)).
+    double partial[8] = {};
+    for (std::uint32_t k = 0; k < 176; ++k) {
+        const double tap = k < 172 ? kHalfbandKernel[2 * k + 1] : 0.0;
+        partial[k % 8] += tap * at(k);
+    }
+    const double even = (partial[2] + partial[0]) + (partial[6] + partial[4]);
+    const double odd = (partial[3] + partial[1]) + (partial[7] + partial[5]);
+    return odd + even;
+}
+
+ReferenceStrip::WayUp::WayUp(const Upsampler& u)
+    : seed(u.interpolator.noiseSeed), noiseLevel(u.interpolator.noiseLevel) {
+    for (int i = 0; i < 4; ++i) history[i] = u.interpolator.history[i];
+}
+
+void ReferenceStrip::WayUp::interpolate(double x, std::uint32_t stage, double* out) {
+    const double* h = history;
+    const double in = x + dither(seed, noiseLevel);
+    for (std::uint32_t j = 0; j < stage; ++j) {
+        const double* w = PolyInterpolator::kWeights[j * (8 / stage)];
+        out[j] = w[0] * h[0] + w[1] * h[1] + w[2] * h[2] + w[3] * h[3] + w[4] * in;
+    }
+    out[0] = h[2];  // p = 0 is x[n-2] itself
+    for (int i = 0; i < 3; ++i) history[i] = h[i + 1];
+    history[3] = in;
+}
+
+void ReferenceStrip::WayUp::run(double x, std::uint32_t factor, bool hq, double* out) {
+    if (!hq) {
+        interpolate(x, factor, out);
+        return;
+    }
+    // The input enters the halfband line doubled; y0 is the centre tap on
+    // x[n-86], y1 the odd phase.
+    halfband.push(2.0 * x);
+    const double y0 = kHalfbandKernel[kHalfbandCentreIndex] * halfband.at(86);
+    const double y1 = halfband.oddPhaseDot();
+    interpolate(y0, factor / 2, out);
+    interpolate(y1, factor / 2, out + factor / 2);
+}
+
+ReferenceStrip::ReferenceStrip(const ChannelStrip& s, const Upsampler& audioUpsampler)
     : active_(s.active),
       silentFrames_(s.silenceCounter),
-      upSeed_(s.upsampler.interpolator.noiseSeed),
+      keyUp_(s.upsampler),
+      audioUp_(audioUpsampler),
       keyHighPass1_(s.sideChain.highPass.first),
       keyHighPass2_(s.sideChain.highPass.second),
       keyShelf_(s.sideChain.shelf),
@@ -112,13 +170,12 @@ ReferenceStrip::ReferenceStrip(const ChannelStrip& s)
       correction_(s.downsampler.decimator.correction),
       decimatorGain_(s.downsampler.decimator.gain),
       downSeed_(s.downsampler.decimator.noiseSeed) {
-    takeSettings(s);
-    for (int i = 0; i < 4; ++i) interpolatorHistory_[i] = s.upsampler.interpolator.history[i];
+    takeSettings(s, audioUpsampler);
     for (std::uint32_t i = 0; i < window_.size(); ++i)
         window_[i] = s.limiterDetector.windowEntry(i);
 }
 
-void ReferenceStrip::takeSettings(const ChannelStrip& s) {
+void ReferenceStrip::takeSettings(const ChannelStrip& s, const Upsampler& audioUpsampler) {
     factor_ = static_cast<std::uint32_t>(s.upsampler.factor);
     stageFactor_ = static_cast<std::uint32_t>(s.upsampler.stageFactor);
     hq_ = s.upsampler.hq;
@@ -128,7 +185,8 @@ void ReferenceStrip::takeSettings(const ChannelStrip& s) {
     detectorGain_ = s.detectorGain;
     clipLevel_ = s.softClipper.clipLevel;
     ceiling_ = s.limiterDetector.limiterCeiling;
-    upNoise_ = s.upsampler.interpolator.noiseLevel;
+    keyUp_.noiseLevel = s.upsampler.interpolator.noiseLevel;
+    audioUp_.noiseLevel = audioUpsampler.interpolator.noiseLevel;
     downNoise_ = s.downsampler.decimator.noiseLevel;
     limiterPre_ = s.limiterPre;
     limiterPost_ = s.limiterPost;
@@ -139,8 +197,8 @@ void ReferenceStrip::takeSettings(const ChannelStrip& s) {
     computer_ = s.gainComputer;
 }
 
-void ReferenceStrip::takeDesigns(const ChannelStrip& s) {
-    takeSettings(s);
+void ReferenceStrip::takeDesigns(const ChannelStrip& s, const Upsampler& audioUpsampler) {
+    takeSettings(s, audioUpsampler);
     keyHighPass1_.take(s.sideChain.highPass.first);
     keyHighPass2_.take(s.sideChain.highPass.second);
     keyShelf_.take(s.sideChain.shelf);
@@ -174,41 +232,6 @@ bool ReferenceStrip::gate(double key, double audio) {
     return active_;
 }
 
-double ReferenceStrip::noise(std::uint32_t& seed, double level) {
-    // Rectangular dither: a linear congruential generator's bits 16..30,
-    // centred, times level / 16383.
-    seed = seed * 214013u + 2531011u;
-    const int r = static_cast<int>((seed >> 16) & 0x7FFFu);
-    return (r - 16383) * level * 6.103888176768602e-05;
-}
-
-void ReferenceStrip::interpolate(double x, double* out) {
-    const double* h = interpolatorHistory_;
-    const double in = x + noise(upSeed_, upNoise_);
-    const std::uint32_t stage = hq_ ? stageFactor_ : factor_;
-    for (std::uint32_t j = 0; j < stage; ++j) {
-        const double* w = PolyInterpolator::kWeights[j * (8 / stage)];
-        out[j] = w[0] * h[0] + w[1] * h[1] + w[2] * h[2] + w[3] * h[3] + w[4] * in;
-    }
-    out[0] = h[2];  // p = 0 is x[n-2] itself
-    for (int i = 0; i < 3; ++i) interpolatorHistory_[i] = h[i + 1];
-    interpolatorHistory_[3] = in;
-}
-
-double ReferenceStrip::halfbandDot(const History& h) const {
-    // sum_k h[2k+1] x[n-k] over 176 taps (the last 4 zero), in eight
-    // interleaved partial sums (partial p takes k = p mod 8), joined as
-    // odd ((p3 + p1) + (p7 + p5)) plus even ((p2 + p0) + (p6 + p4)).
-    double partial[8] = {};
-    for (std::uint32_t k = 0; k < 176; ++k) {
-        const double tap = k < 172 ? kHalfbandKernel[2 * k + 1] : 0.0;
-        partial[k % 8] += tap * h.at(k);
-    }
-    const double even = (partial[2] + partial[0]) + (partial[6] + partial[4]);
-    const double odd = (partial[3] + partial[1]) + (partial[7] + partial[5]);
-    return odd + even;
-}
-
 double ReferenceStrip::decimate(const double* in) {
     const std::uint32_t stage = hq_ ? stageFactor_ : factor_;
     double y = in[0];
@@ -216,7 +239,7 @@ double ReferenceStrip::decimate(const double* in) {
         for (std::uint32_t i = 0; i + 1 < stage; ++i) lowPass_.step(in[i]);
         y = decimatorGain_ * correction_.step(lowPass_.step(in[stage - 1]));
     }
-    return y + noise(downSeed_, downNoise_);
+    return y + dither(downSeed_, downNoise_);
 }
 
 double ReferenceStrip::mix(double y, double x) {
@@ -250,27 +273,35 @@ double ReferenceStrip::staticGain(double level) const {
     return curve(level) / level;
 }
 
-void ReferenceStrip::detect(double key) {
-    const double x = inputGain_ * key;
-    if (hq_) {
-        // Halfband stage first: the input enters doubled; y0 is the centre
-        // tap on x[n-86], y1 the odd phase.
-        upHalfband_.push(2.0 * x);
-        const double y0 = kHalfbandKernel[kHalfbandCentreIndex] * upHalfband_.at(86);
-        const double y1 = halfbandDot(upHalfband_);
-        interpolate(y0, audio_);
-        interpolate(y1, audio_ + stageFactor_);
-    } else {
-        interpolate(x, audio_);
-    }
+void ReferenceStrip::detectKey(double key) {
+    keyUp_.run(inputGain_ * key, factor_, hq_, key_);
     // The limiter's key: the newest value that entered the interpolator.
-    limiterKey_ = std::fabs(interpolatorHistory_[3]);
+    limiterKey_ = std::fabs(keyUp_.history[3]);
     for (std::uint32_t i = 0; i < factor_; ++i) {
-        const double k = highPassOn_ ? keyHighPass2_.step(keyHighPass1_.step(audio_[i]))
-                                     : keyShelf_.step(audio_[i]);
+        const double k = highPassOn_ ? keyHighPass2_.step(keyHighPass1_.step(key_[i]))
+                                     : keyShelf_.step(key_[i]);
         detector_.follow(detector_.inputFilter.step(std::fabs(k)));
         level_[i] = detector_.outputFilter.step(detector_.envelope) * detectorGain_;
     }
+}
+
+void ReferenceStrip::detect(double key) {
+    detectKey(key);
+    for (std::uint32_t i = 0; i < factor_; ++i) audio_[i] = key_[i];
+}
+
+void ReferenceStrip::detect(double key, double audio) {
+    detectKey(key);
+    audioUp_.run(inputGain_ * audio, factor_, hq_, audio_);
+}
+
+double ReferenceStrip::runAsleep(double audio) {
+    sleep();
+    audioUp_.run(inputGain_ * audio, factor_, hq_, audio_);
+    limiterKey_ = std::fabs(keyUp_.history[3]);
+    for (std::uint32_t i = 0; i < factor_; ++i) level_[i] = 0.0;
+    compress();
+    return finish();
 }
 
 void ReferenceStrip::compress() {
@@ -344,7 +375,7 @@ double ReferenceStrip::finish() {
     downFirst_.push(u0);
     const double c = kHalfbandKernel[kHalfbandCentreIndex] * downFirst_.at(85);
     downSecond_.push(u1);
-    return halfbandDot(downSecond_) + c;
+    return downSecond_.oddPhaseDot() + c;
 }
 
 void ReferenceStrip::sleep() {

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "engine/ChannelStrip.h"
+#include "filters/Upsampler.h"
 
 namespace tarvo {
 
@@ -17,20 +18,21 @@ namespace tarvo {
 ///
 /// Built beside a freshly built and configured engine, before it processes
 /// anything: it takes the strip's designs (coefficients), settings, limiter
-/// window, resampler histories and noise seeds, and starts every other
-/// history where a fresh engine starts it (zero; the gain smoother at rest
-/// at 1.0). A frame of an awake strip is detect, then compress, then finish;
-/// a caller that links two strips does so on levels() between detect and
-/// compress and on the limiter gains between compress and finish.
+/// window, resampler histories and noise seeds (and those of the engine's
+/// upsampler for this strip's audio under a side-chain key), and starts every
+/// other history where a fresh engine starts it (zero; the gain smoother at
+/// rest at 1.0). A frame of an awake strip is detect, then compress, then
+/// finish; a caller that links two strips does so on levels() between
+/// detect and compress and on the limiter gains between compress and finish.
 class ReferenceStrip {
 public:
-    explicit ReferenceStrip(const ChannelStrip& strip);
+    ReferenceStrip(const ChannelStrip& strip, const Upsampler& audioUpsampler);
 
     /// The strip's new settings and designs after a change between blocks:
     /// coefficients only, every history carries on; a new limiter window
     /// length keeps the oldest entries (zeros behind them) and restarts
     /// writing at slot 0.
-    void takeDesigns(const ChannelStrip& strip);
+    void takeDesigns(const ChannelStrip& strip, const Upsampler& audioUpsampler);
 
     /// Silence gate: true while the strip is awake. Asleep after
     /// silenceHoldSamples frames in which key and audio are both 0.0; any
@@ -40,6 +42,8 @@ public:
     /// One frame of the key (which is also the audio): input gain, the way
     /// up, key filter, level detector, detector gain -> levels().
     void detect(double key);
+    /// detect with a side-chain key: the audio takes its own way up.
+    void detect(double key, double audio);
     /// The frame's levels, one per sub-sample, before any link.
     double* levels() { return level_; }
     /// Static gain, gain smoother, the limiter's window and sections, and
@@ -54,6 +58,11 @@ public:
     /// A frame asleep: a zero enters the limiter window and the limiter's
     /// three sections take one step on zeros; nothing else moves.
     void sleep();
+    /// A frame asleep in which the strip still runs ("2 Mono" with a
+    /// side-chain key): sleep, then the audio through its way up, compressed
+    /// from levels of 0 (gain 1) with the limiter key of the key last heard,
+    /// and finished; the key path holds still. Returns the output.
+    double runAsleep(double audio);
 
     bool limiting() const { return limiterPre_ || limiterPost_; }
     std::uint32_t subSamples() const { return factor_; }
@@ -89,15 +98,27 @@ private:
         explicit History(std::uint32_t length) : values(length, 0.0) {}
         void push(double x);
         double at(std::uint32_t ago) const;
+        /// The halfband odd phase on the newest 176 values: sum_k h[2k+1] at(k).
+        double oddPhaseDot() const;
+    };
+    /// One upsampler: the optional halfband stage, then the polynomial
+    /// interpolator with its dither.
+    struct WayUp {
+        double history[4];  ///< the interpolator's x[n-4] .. x[n-1]
+        std::uint32_t seed;
+        double noiseLevel;
+        History halfband{176};
+        explicit WayUp(const Upsampler& upsampler);
+        /// x in, `factor` values out; with HQ each of the halfband stage's
+        /// two outputs through the interpolator at half the factor.
+        void run(double x, std::uint32_t factor, bool hq, double* out);
+        void interpolate(double x, std::uint32_t stage, double* out);
     };
 
     /// Factors, gains, switches, the gain computer, noise levels.
-    void takeSettings(const ChannelStrip& strip);
-    double noise(std::uint32_t& seed, double level);
-    /// Polynomial interpolator at factor `stage`: x (plus dither) in, `stage` values out.
-    void interpolate(double x, double* out);
-    /// Halfband odd-phase dot product of the newest 176 values of h.
-    double halfbandDot(const History& h) const;
+    void takeSettings(const ChannelStrip& strip, const Upsampler& audioUpsampler);
+    /// The way up's key into audio_, the key path -> levels.
+    void detectKey(double key);
     double decimate(const double* in);
     double mix(double y, double x);
     double curve(double x) const;
@@ -107,7 +128,7 @@ private:
     std::uint32_t factor_ = 4, stageFactor_ = 4;
     bool hq_ = false;
     double inputGain_ = 1.0, wetGain_ = 1.0, dryGain_ = 0.0, detectorGain_ = 1.0;
-    double clipLevel_ = 1.0, ceiling_ = 1.0, upNoise_ = 0.0, downNoise_ = 0.0;
+    double clipLevel_ = 1.0, ceiling_ = 1.0, downNoise_ = 0.0;
     bool limiterPre_ = true, limiterPost_ = false, scoopOn_ = false, saturation_ = true;
     bool highPassOn_ = true;
     std::uint32_t silenceHold_ = 0;
@@ -117,10 +138,9 @@ private:
     bool active_ = false;
     std::uint32_t silentFrames_ = 0;
 
-    // The way up: interpolator history (oldest first) and halfband input line.
-    double interpolatorHistory_[4];
-    std::uint32_t upSeed_;
-    History upHalfband_{176};
+    // The ways up: the key's (also the audio's with the main key), and the
+    // audio's with a side-chain key.
+    WayUp keyUp_, audioUp_;
 
     // Between the resamplers.
     Section keyHighPass1_, keyHighPass2_, keyShelf_;
@@ -138,7 +158,7 @@ private:
     History downFirst_{176}, downSecond_{176};
 
     // The frame's rows.
-    double audio_[8], level_[8], processed_[8], averageGain_[8], peakGain_[8];
+    double key_[8], audio_[8], level_[8], processed_[8], averageGain_[8], peakGain_[8];
     double limiterKey_ = 0.0;
 };
 

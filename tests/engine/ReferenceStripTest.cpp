@@ -39,35 +39,51 @@ std::vector<double> testSignal(std::uint32_t seed, int shift) {
     return x;
 }
 
-/// The reference's frames of "Mono-L", "2 Mono" and "Stereo", keyed by the
-/// main input. "Mono-L": strip A on the left, its result on both outputs.
-/// An asleep strip passes its input and only idles its limiter. "Stereo"
-/// averages the levels of the strips, an asleep one's as 0, and while both
-/// run, links their limiter gains: averages averaged, peaks by minimum.
+/// The reference's frames of "Mono-L", "2 Mono" and "Stereo". "Mono-L":
+/// strip A on the left, its result on both outputs. An asleep strip passes
+/// its input and only idles its limiter; but in "2 Mono" with a side-chain
+/// key it still runs while the other strip is awake. "Stereo" averages the
+/// levels of the strips, an asleep one's as 0, and while both run, links
+/// their limiter gains: averages averaged, peaks by minimum.
 class ReferencePair {
 public:
     ReferencePair(const StereoProcessor& engine, int mode)
-        : a_(engine.stripA()), b_(engine.stripB()), mode_(mode) {}
+        : a_(engine.stripA(), engine.audioUpsamplerLeft),
+          b_(engine.stripB(), engine.audioUpsamplerRight),
+          mode_(mode) {}
 
     /// The engine's settings after a change between blocks.
     void takeDesigns(const StereoProcessor& engine) {
-        a_.takeDesigns(engine.stripA());
-        b_.takeDesigns(engine.stripB());
+        a_.takeDesigns(engine.stripA(), engine.audioUpsamplerLeft);
+        b_.takeDesigns(engine.stripB(), engine.audioUpsamplerRight);
         mode_ = engine.channelMode();
     }
 
-    void frame(double left, double right, double& outLeft, double& outRight) {
+    /// One frame of main left and right, keyed by them or, with
+    /// `external`, by the side-chain pair.
+    void frame(double left, double right, double keyLeft, double keyRight, bool external,
+               double& outLeft, double& outRight) {
         const bool one = mode_ == monoLeft;
-        const bool awakeA = a_.gate(left, left);
-        const bool awakeB = !one && b_.gate(right, right);
+        if (!external) keyLeft = left, keyRight = right;
+        const bool awakeA = a_.gate(keyLeft, left);
+        const bool awakeB = !one && b_.gate(keyRight, right);
         wakes_ += awakeA && !wasAwakeA_;
         wasAwakeA_ = awakeA;
         outLeft = left;
         outRight = right;
+        if (mode_ == dualMono && external && awakeA != awakeB) {
+            outLeft = awakeA ? run(a_, keyLeft, left) : a_.runAsleep(left);
+            outRight = awakeB ? run(b_, keyRight, right) : b_.runAsleep(right);
+            return;
+        }
         if (!awakeA) a_.sleep();
         if (!one && !awakeB) b_.sleep();
-        if (awakeA) a_.detect(left);
-        if (awakeB) b_.detect(right);
+        auto detect = [&](ReferenceStrip& s, double key, double audio) {
+            if (external) s.detect(key, audio);
+            else s.detect(key);
+        };
+        if (awakeA) detect(a_, keyLeft, left);
+        if (awakeB) detect(b_, keyRight, right);
         const std::uint32_t n = a_.subSamples();
         if (mode_ == stereo && (awakeA || awakeB)) {
             for (std::uint32_t i = 0; i < n; ++i) {
@@ -95,6 +111,13 @@ public:
     int wakes() const { return wakes_; }
 
 private:
+    /// One strip on its own with a side-chain key: detect, compress, finish.
+    static double run(ReferenceStrip& s, double key, double audio) {
+        s.detect(key, audio);
+        s.compress();
+        return s.finish();
+    }
+
     ReferenceStrip a_, b_;
     int mode_;
     bool wasAwakeA_ = false;
@@ -115,23 +138,28 @@ struct Case {
     double dry;
     double filterHz;  // 0: the shelf
     int noiseBits;    // dither: 20 "High", 24 "Low", 0 "Off"
+    bool external;    // keyed by the side-chain pair (for the whole run)
 };
 
 TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
     // Row name, mode, right side silent, factor, HQ, limiter, alpha, attack,
-    // saturation, scoop, dry, key filter, dither.
+    // saturation, scoop, dry, key filter, dither, side-chain key.
     const Case cases[] = {
-        {"2 Mono 1x", dualMono, false, 1, false, 0, false, 0.005, true, 0.0, 0.0, 0.0, 20},
-        {"2 Mono 2x HQ", dualMono, false, 2, true, 1, true, 0.0, false, 6.0, 0.3, 100.0, 20},
-        {"2 Mono 8x", dualMono, false, 8, false, 2, false, 0.02, true, -4.0, 0.0, 0.0, 0},
-        {"Mono-L 4x", monoLeft, false, 4, false, 2, false, 0.02, true, -9.0, 0.5, 0.0, 20},
-        {"Mono-L 8x HQ", monoLeft, false, 8, true, 0, false, 0.0, true, 12.0, 0.25, 250.0, 20},
-        {"Mono-L 2x", monoLeft, false, 2, false, 1, true, 0.01, false, 0.0, 0.6, 41.0, 24},
-        {"Stereo 4x HQ, R silent", stereo, true, 4, true, 0, false, 0.03, true, 0.0, 0.0, 0.0, 20},
-        {"Stereo 1x, R silent", stereo, true, 1, false, 1, true, 0.0, false, -12.0, 0.4, 60.0, 20},
-        {"Stereo 2x", stereo, false, 2, false, 0, false, 0.005, true, 3.0, 0.0, 150.0, 20},
-        {"Stereo 8x HQ", stereo, false, 8, true, 1, false, 0.05, true, 0.0, 0.2, 0.0, 20},
-        {"Stereo 4x", stereo, false, 4, false, 2, true, 0.001, true, 7.5, 0.5, 0.0, 0},
+        {"2 Mono 1x", dualMono, false, 1, false, 0, false, 0.005, true, 0, 0, 0, 20, false},
+        {"2 Mono 2x HQ", dualMono, false, 2, true, 1, true, 0.0, false, 6, 0.3, 100, 20, false},
+        {"2 Mono 8x", dualMono, false, 8, false, 2, false, 0.02, true, -4, 0, 0, 0, false},
+        {"2 Mono 4x key", dualMono, false, 4, false, 0, false, 0.005, true, 0, 0.2, 0, 20, true},
+        {"Mono-L 4x", monoLeft, false, 4, false, 2, false, 0.02, true, -9, 0.5, 0, 20, false},
+        {"Mono-L 8x HQ", monoLeft, false, 8, true, 0, false, 0.0, true, 12, 0.25, 250, 20, false},
+        {"Mono-L 2x", monoLeft, false, 2, false, 1, true, 0.01, false, 0, 0.6, 41, 24, false},
+        {"Mono-L 2x HQ key", monoLeft, false, 2, true, 1, false, 0.03, true, 5, 0, 80, 20, true},
+        {"Stereo 4x HQ R silent", stereo, true, 4, true, 0, false, 0.03, true, 0, 0, 0, 20, false},
+        {"Stereo 1x R silent", stereo, true, 1, false, 1, true, 0.0, false, -12, .4, 60, 20, false},
+        {"Stereo 2x", stereo, false, 2, false, 0, false, 0.005, true, 3, 0, 150, 20, false},
+        {"Stereo 8x HQ", stereo, false, 8, true, 1, false, 0.05, true, 0, 0.2, 0, 20, false},
+        {"Stereo 4x", stereo, false, 4, false, 2, true, 0.001, true, 7.5, 0.5, 0, 0, false},
+        {"Stereo 1x key R silent", stereo, true, 1, false, 0, false, 0.01, true, 0, 0, 0, 20, true},
+        {"Stereo 8x key", stereo, false, 8, false, 1, true, 0.0, true, -6, 0.3, 120, 24, true},
     };
     auto configure = [](StereoProcessor& engine, const Case& c) {
         engine.setNoiseBits(c.noiseBits);
@@ -149,8 +177,8 @@ TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
     const int blockSizes[] = {1, 7, 64, 65, 3, 127, 2, 200};
     const int count = static_cast<int>(sizeof cases / sizeof cases[0]);
     for (int k = 0; k < count; ++k) {
-        // Halfway through, the next row's settings (and mode) take over
-        // between two blocks, the histories carrying on.
+        // Halfway through, the next row's settings (and mode, but not the
+        // key) take over between two blocks, the histories carrying on.
         const Case& c = cases[k];
         SCOPED_TRACE(c.name);
         StereoProcessor engine;
@@ -158,18 +186,28 @@ TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
         ReferencePair reference(engine, c.mode);
 
         const std::vector<double> left = testSignal(7, 0);
-        const std::vector<double> right =
-            c.rightSilent ? std::vector<double>(kFrames, 0.0) : testSignal(8, 170);
+        // The key pair's silences overlap those of the main pair, so that a
+        // strip sleeps, and also hears only its key or only its audio.
+        const std::vector<double> silence(kFrames, 0.0);
+        const std::vector<double> right = c.rightSilent ? silence : testSignal(8, 170);
+        const std::vector<double> keyLeft = testSignal(9, 60);
+        const std::vector<double> keyRight = c.rightSilent ? silence : testSignal(10, 230);
         std::vector<double> outLeft(kFrames), outRight(kFrames);
         bool reported = false;  // only the first differing frame
         bool switched = false;
         for (int start = 0, block = 0; start < kFrames; ++block) {
             const int n = std::min(blockSizes[block % 8], kFrames - start);
-            engine.processKeyedByMain(left.data() + start, right.data() + start,
-                                      outLeft.data() + start, outRight.data() + start, n);
+            if (c.external)
+                engine.processKeyedBySideChain(left.data() + start, right.data() + start,
+                                               keyLeft.data() + start, keyRight.data() + start,
+                                               outLeft.data() + start, outRight.data() + start, n);
+            else
+                engine.processKeyedByMain(left.data() + start, right.data() + start,
+                                          outLeft.data() + start, outRight.data() + start, n);
             for (int i = start; i < start + n; ++i) {
                 double expectLeft, expectRight;
-                reference.frame(left[i], right[i], expectLeft, expectRight);
+                reference.frame(left[i], right[i], keyLeft[i], keyRight[i], c.external,
+                                expectLeft, expectRight);
                 if (reported || (bits(outLeft[i]) == bits(expectLeft) &&
                                  bits(outRight[i]) == bits(expectRight)))
                     continue;
