@@ -148,8 +148,8 @@ TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
         {"2 Mono 1x", dualMono, false, 1, false, 0, false, 0.005, true, 0, 0, 0, 20, false},
         {"2 Mono 2x HQ", dualMono, false, 2, true, 1, true, 0.0, false, 6, 0.3, 100, 20, false},
         {"2 Mono 8x", dualMono, false, 8, false, 2, false, 0.02, true, -4, 0, 0, 0, false},
-        {"2 Mono 4x key", dualMono, false, 4, false, 0, false, 0.005, true, 0, 0.2, 0, 20, true},
         {"Mono-L 4x", monoLeft, false, 4, false, 2, false, 0.02, true, -9, 0.5, 0, 20, false},
+        {"2 Mono 4x key", dualMono, false, 4, false, 0, false, 0.005, true, 0, 0.2, 0, 20, true},
         {"Mono-L 8x HQ", monoLeft, false, 8, true, 0, false, 0.0, true, 12, 0.25, 250, 20, false},
         {"Mono-L 2x", monoLeft, false, 2, false, 1, true, 0.01, false, 0, 0.6, 41, 24, false},
         {"Mono-L 2x HQ key", monoLeft, false, 2, true, 1, false, 0.03, true, 5, 0, 80, 20, true},
@@ -178,7 +178,8 @@ TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
     const int count = static_cast<int>(sizeof cases / sizeof cases[0]);
     for (int k = 0; k < count; ++k) {
         // Halfway through, the next row's settings (and mode, but not the
-        // key) take over between two blocks, the histories carrying on.
+        // key) take over between two blocks, the histories carrying on; a
+        // two-strip mode after "Mono-L" finds strip B as "Mono-L" left it.
         const Case& c = cases[k];
         SCOPED_TRACE(c.name);
         StereoProcessor engine;
