@@ -295,13 +295,29 @@ void ReferenceStrip::detect(double key, double audio) {
     audioUp_.run(inputGain_ * audio, factor_, hq_, audio_);
 }
 
-double ReferenceStrip::runAsleep(double audio) {
+void ReferenceStrip::detectNothing() {
     sleep();
-    audioUp_.run(inputGain_ * audio, factor_, hq_, audio_);
     limiterKey_ = std::fabs(keyUp_.history[3]);
-    for (std::uint32_t i = 0; i < factor_; ++i) level_[i] = 0.0;
-    compress();
-    return finish();
+    for (std::uint32_t i = 0; i < factor_; ++i) level_[i] = audio_[i] = 0.0;
+}
+
+void ReferenceStrip::detectNothing(double audio) {
+    detectNothing();
+    audioUp_.run(inputGain_ * audio, factor_, hq_, audio_);
+}
+
+double ReferenceStrip::clip(double x) const {
+    double u = x / clipLevel_;
+    u = -1.927384823613229 > u ? -1.927384823613229 : u;
+    u = 1.925547073273503 < u ? 1.925547073273503 : u;
+    const double u2 = u * u;
+    const double u3 = u2 * u;
+    const double u4 = u2 * u2;
+    const double s = u4 * (0.011322488095808 * u3 - 0.076851680685586 * u -
+                           0.001614452827801 * u4 + 0.019456557521838 * u2 -
+                           0.076851680685586) +
+                     (0.051012188210767 - 0.048182108389193 * u) * u2 + 1.043653138515045 * u;
+    return s * clipLevel_;
 }
 
 void ReferenceStrip::compress() {
@@ -349,20 +365,7 @@ double ReferenceStrip::finish() {
             const double average = averageGain_[i];
             y = y * (peak < average ? peak : average);
         }
-        if (saturation_) {
-            double u = y / clipLevel_;
-            u = -1.927384823613229 > u ? -1.927384823613229 : u;
-            u = 1.925547073273503 < u ? 1.925547073273503 : u;
-            const double u2 = u * u;
-            const double u3 = u2 * u;
-            const double u4 = u2 * u2;
-            const double s = u4 * (0.011322488095808 * u3 - 0.076851680685586 * u -
-                                   0.001614452827801 * u4 + 0.019456557521838 * u2 -
-                                   0.076851680685586) +
-                             (0.051012188210767 - 0.048182108389193 * u) * u2 +
-                             1.043653138515045 * u;
-            y = s * clipLevel_;
-        }
+        if (saturation_) y = clip(y);
         if (limiterPre_) y = mix(y, audio_[i]);
         processed_[i] = y;
     }

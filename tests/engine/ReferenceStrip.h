@@ -58,11 +58,17 @@ public:
     /// A frame asleep: a zero enters the limiter window and the limiter's
     /// three sections take one step on zeros; nothing else moves.
     void sleep();
-    /// A frame asleep in which the strip still runs ("2 Mono" with a
-    /// side-chain key): sleep, then the audio through its way up, compressed
-    /// from levels of 0 (gain 1) with the limiter key of the key last heard,
-    /// and finished; the key path holds still. Returns the output.
-    double runAsleep(double audio);
+    /// A frame in which the strip heard nothing but still runs ("M/S", and
+    /// "2 Mono" with a side-chain key, while the other strip is awake): the
+    /// asleep step, then levels of 0 and the limiter key of the key last
+    /// heard, while the key path holds still; the audio is silence, or with
+    /// a side-chain key `audio` through its own way up. Then compress and
+    /// finish as for a frame heard.
+    void detectNothing();
+    void detectNothing(double audio);
+    /// The saturation alone: u = x / clipLevel clamped to [-1.927384823613229,
+    /// 1.925547073273503], clipLevel times a polynomial of degree 8 in u.
+    double clip(double x) const;
 
     bool limiting() const { return limiterPre_ || limiterPost_; }
     std::uint32_t subSamples() const { return factor_; }
