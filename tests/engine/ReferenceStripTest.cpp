@@ -196,7 +196,8 @@ TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
         // From frame 2600 to 3100 the right is the left: no side signal.
         const std::vector<double> silence(kFrames, 0.0);
         std::vector<double> right = c.rightSilent ? silence : testSignal(8, 170);
-        if (!c.rightSilent) std::copy(left.begin() + 2600, left.begin() + 3100, right.begin() + 2600);
+        if (!c.rightSilent)
+            std::copy(left.begin() + 2600, left.begin() + 3100, right.begin() + 2600);
         const std::vector<double> keyLeft = testSignal(9, 60);
         const std::vector<double> keyRight = c.rightSilent ? silence : testSignal(10, 230);
         std::vector<double> outLeft(kFrames), outRight(kFrames);
