@@ -222,7 +222,10 @@ void ReferenceStrip::takeDesigns(const ChannelStrip& s, const Upsampler& audioUp
 }
 
 bool ReferenceStrip::gate(double key, double audio) {
-    const bool heard = key != 0.0 || audio != 0.0;
+    return gateHearing(key != 0.0 || audio != 0.0);
+}
+
+bool ReferenceStrip::gateHearing(bool heard) {
     if (heard) {
         active_ = true;
         silentFrames_ = 0;
@@ -293,6 +296,16 @@ void ReferenceStrip::detect(double key) {
 void ReferenceStrip::detect(double key, double audio) {
     detectKey(key);
     audioUp_.run(inputGain_ * audio, factor_, hq_, audio_);
+}
+
+void ReferenceStrip::detect(double key, double audio, ReferenceStrip& audioFrom) {
+    detectKey(key);
+    audioFrom.keyUp_.run(inputGain_ * audio, factor_, hq_, audio_);
+}
+
+double ReferenceStrip::delay(double x) {
+    keyUp_.run(inputGain_ * x, factor_, hq_, key_);
+    return wayDown(key_);
 }
 
 void ReferenceStrip::detectNothing() {
@@ -369,12 +382,16 @@ double ReferenceStrip::finish() {
         if (limiterPre_) y = mix(y, audio_[i]);
         processed_[i] = y;
     }
-    if (!hq_) return decimate(processed_);
+    return wayDown(processed_);
+}
+
+double ReferenceStrip::wayDown(const double* in) {
+    if (!hq_) return decimate(in);
     // Each half decimated, then the halfband stage: the odd phase on the
     // later sample of each pair plus the centre tap on the earlier one, 85
     // pairs ago.
-    const double u0 = decimate(processed_);
-    const double u1 = decimate(processed_ + stageFactor_);
+    const double u0 = decimate(in);
+    const double u1 = decimate(in + stageFactor_);
     downFirst_.push(u0);
     const double c = kHalfbandKernel[kHalfbandCentreIndex] * downFirst_.at(85);
     downSecond_.push(u1);

@@ -38,12 +38,21 @@ public:
     /// silenceHoldSamples frames in which key and audio are both 0.0; any
     /// other frame wakes it.
     bool gate(double key, double audio);
+    /// One gate step for a frame heard or not.
+    bool gateHearing(bool heard);
 
     /// One frame of the key (which is also the audio): input gain, the way
     /// up, key filter, level detector, detector gain -> levels().
     void detect(double key);
     /// detect with a side-chain key: the audio takes its own way up.
     void detect(double key, double audio);
+    /// detect with the audio through another strip's way up ("R-S.chn"
+    /// keyed by the main input: the left through strip B's upsampler).
+    void detect(double key, double audio, ReferenceStrip& audioFrom);
+    /// The resamplers alone: x times the input gain up and down again, so
+    /// delayed by the latency and dithered on both ways ("Mid." and "Side"
+    /// pass the other half through strip B so).
+    double delay(double x);
     /// The frame's levels, one per sub-sample, before any link.
     double* levels() { return level_; }
     /// Static gain, gain smoother, the limiter's window and sections, and
@@ -126,6 +135,8 @@ private:
     /// The way up's key into audio_, the key path -> levels.
     void detectKey(double key);
     double decimate(const double* in);
+    /// The way down with its dither, HQ stage included: one output.
+    double wayDown(const double* in);
     double mix(double y, double x);
     double curve(double x) const;
     double staticGain(double level) const;

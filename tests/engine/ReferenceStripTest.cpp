@@ -66,13 +66,16 @@ public:
     /// `external`, by the side-chain pair.
     void frame(double left, double right, double keyLeft, double keyRight, bool external,
                double& outLeft, double& outRight) {
-        const bool one = mode_ == monoLeft;
+        if (mode_ == monoLeft || mode_ == rightKeyed || mode_ == midOnly || mode_ == sideOnly) {
+            oneStripFrame(left, right, keyLeft, keyRight, external, outLeft, outRight);
+            return;
+        }
         const bool ms = mode_ == midSide;
         const double audioA = ms ? (left + right) * 0.5 : left;
         const double audioB = ms ? (left - right) * 0.5 : right;
         if (ms || !external) keyLeft = audioA, keyRight = audioB;
         const bool awakeA = a_.gate(keyLeft, audioA);
-        const bool awakeB = !one && b_.gate(keyRight, audioB);
+        const bool awakeB = b_.gate(keyRight, audioB);
         wakes_ += awakeA && !wasAwakeA_;
         wasAwakeA_ = awakeA;
         const bool sleeperRuns = (ms || (mode_ == dualMono && external)) && awakeA != awakeB;
@@ -84,9 +87,9 @@ public:
             else s.sleep();
         };
         start(a_, awakeA, keyLeft, audioA);
-        if (!one) start(b_, awakeB, keyRight, audioB);
+        start(b_, awakeB, keyRight, audioB);
         const bool runA = awakeA || sleeperRuns;
-        const bool runB = !one && (awakeB || sleeperRuns);
+        const bool runB = awakeB || sleeperRuns;
         const std::uint32_t n = a_.subSamples();
         for (std::uint32_t i = 0; ms && runA && runB && i < n; ++i) {
             const double la = a_.levels()[i], lb = b_.levels()[i];
@@ -112,7 +115,48 @@ public:
         const double yA = runA ? a_.finish() : audioA;
         const double yB = runB ? b_.finish() : audioB;
         outLeft = ms ? a_.clip(yA + yB) : yA;
-        outRight = ms ? b_.clip(yA - yB) : one ? yA : yB;
+        outRight = ms ? b_.clip(yA - yB) : yB;
+    }
+
+    /// "Mono-L", "R-S.chn" (A on the left keyed by the right, its audio
+    /// through B's upsampler with the main key), "Mid." and "Side" (A on
+    /// the one half, B's resamplers delaying the other while A is awake, or
+    /// with the main key always): A's result on both outputs, or the halves
+    /// back to left and right. With a side-chain key "Mid." and "Side" are
+    /// keyed by its mid or side and wake to the key or either main channel.
+    void oneStripFrame(double left, double right, double keyLeft, double keyRight,
+                       bool external, double& outLeft, double& outRight) {
+        const bool halves = mode_ == midOnly || mode_ == sideOnly;
+        const double mid = (left + right) * 0.5, side = (left - right) * 0.5;
+        double audio = left, key = external ? keyLeft : left, other = 0.0;
+        if (mode_ == rightKeyed) key = external ? keyRight : right;
+        if (halves) {
+            audio = mode_ == midOnly ? mid : side;
+            other = mode_ == midOnly ? side : mid;
+            key = !external           ? audio
+                  : mode_ == midOnly ? (keyLeft + keyRight) * 0.5
+                                     : (keyLeft - keyRight) * 0.5;
+        }
+        const bool awake = halves && external
+                               ? a_.gateHearing(key != 0.0 || left != 0.0 || right != 0.0)
+                               : a_.gate(key, audio);
+        wakes_ += awake && !wasAwakeA_;
+        wasAwakeA_ = awake;
+        double compressed = audio, delayed = other;
+        if (awake) {
+            if (external) a_.detect(key, audio);
+            else if (mode_ == rightKeyed) a_.detect(key, audio, b_);
+            else a_.detect(key);
+            a_.compress();
+            compressed = a_.finish();
+        } else {
+            a_.sleep();
+        }
+        if (halves && (awake || !external)) delayed = b_.delay(other);
+        const double m = mode_ == sideOnly ? delayed : compressed;
+        const double s = mode_ == sideOnly ? compressed : delayed;
+        outLeft = halves ? s + m : compressed;
+        outRight = halves ? m - s : compressed;
     }
 
     /// Frames in which strip A woke (the first wake included).
@@ -155,14 +199,20 @@ TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
         {"Mono-L 8x HQ", monoLeft, false, 8, true, 0, false, 0.0, true, 12, 0.25, 250, 20, false},
         {"Mono-L 2x", monoLeft, false, 2, false, 1, true, 0.01, false, 0, 0.6, 41, 24, false},
         {"Mono-L 2x HQ key", monoLeft, false, 2, true, 1, false, 0.03, true, 5, 0, 80, 20, true},
+        {"R-S.chn 4x", rightKeyed, false, 4, false, 0, false, 0.005, true, 0, 0.3, 0, 20, false},
+        {"R-S.chn 8x HQ key", rightKeyed, false, 8, true, 1, false, 0.02, true, 6, 0, 99, 20, true},
         {"Stereo 4x HQ R silent", stereo, true, 4, true, 0, false, 0.03, true, 0, 0, 0, 20, false},
         {"Stereo 1x R silent", stereo, true, 1, false, 1, true, 0.0, false, -12, .4, 60, 20, false},
         {"Stereo 2x", stereo, false, 2, false, 0, false, 0.005, true, 3, 0, 150, 20, false},
         {"M/S 2x HQ key", midSide, false, 2, true, 1, true, 0.0, true, 4, 0.3, 90, 20, true},
         {"Stereo 8x HQ", stereo, false, 8, true, 1, false, 0.05, true, 0, 0.2, 0, 20, false},
         {"Stereo 4x", stereo, false, 4, false, 2, true, 0.001, true, 7.5, 0.5, 0, 0, false},
+        {"Mid. 2x", midOnly, false, 2, false, 0, true, 0.0, true, -5, 0.2, 0, 20, false},
+        {"Mid. 4x HQ key", midOnly, false, 4, true, 2, false, 0.01, true, 0, 0, 70, 24, true},
         {"Stereo 1x key R silent", stereo, true, 1, false, 0, false, 0.01, true, 0, 0, 0, 20, true},
         {"Stereo 8x key", stereo, false, 8, false, 1, true, 0.0, true, -6, 0.3, 120, 24, true},
+        {"Side 1x", sideOnly, false, 1, false, 1, false, 0.03, true, 9, 0.4, 0, 20, false},
+        {"Side 8x key", sideOnly, false, 8, false, 0, false, 0.005, false, 0, 0, 200, 0, true},
         {"M/S 1x", midSide, false, 1, false, 2, false, 0.02, true, -3, 0.5, 0, 0, false},
     };
     auto configure = [](StereoProcessor& engine, const Case& c) {
