@@ -398,6 +398,21 @@ double ReferenceStrip::wayDown(const double* in) {
     return downSecond_.oddPhaseDot() + c;
 }
 
+void ReferenceStrip::upRows(double x, bool audioWay, ReferenceStrip& from) {
+    (audioWay ? audioUp_ : from.keyUp_).run(inputGain_ * x, factor_, hq_, key_);
+}
+
+void ReferenceStrip::clearRows() {
+    for (double& x : key_) x = 0.0;
+}
+
+void ReferenceStrip::downRows() { wayDown(key_); }
+
+double ReferenceStrip::delayedInput(bool audioWay, const ReferenceStrip& from) const {
+    const WayUp& way = audioWay ? audioUp_ : from.keyUp_;
+    return hq_ ? 0.5 * way.halfband.at(172) : way.history[1];
+}
+
 void ReferenceStrip::sleep() {
     window_[windowPosition_] = 0.0;
     windowPosition_ = (windowPosition_ + 1) % static_cast<std::uint32_t>(window_.size());

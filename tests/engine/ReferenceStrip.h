@@ -79,6 +79,17 @@ public:
     /// 1.925547073273503], clipLevel times a polynomial of degree 8 in u.
     double clip(double x) const;
 
+    /// Bypass: the frame's rows from x times the input gain through `from`'s
+    /// key way up (this strip's, or strip B's for "R-S.chn") or, with
+    /// `audioWay`, through this strip's audio way up; cleared; and down (the
+    /// decimator keeps running, its result unused).
+    void upRows(double x, bool audioWay, ReferenceStrip& from);
+    void clearRows();
+    void downRows();
+    /// What a way up took in, delayed by the path's latency: the
+    /// interpolator's x[n-2], with HQ the halfband stage's input 172 frames ago.
+    double delayedInput(bool audioWay, const ReferenceStrip& from) const;
+
     bool limiting() const { return limiterPre_ || limiterPost_; }
     std::uint32_t subSamples() const { return factor_; }
 
