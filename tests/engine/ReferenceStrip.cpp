@@ -402,6 +402,11 @@ void ReferenceStrip::upRows(double x, bool audioWay, ReferenceStrip& from) {
     (audioWay ? audioUp_ : from.keyUp_).run(inputGain_ * x, factor_, hq_, key_);
 }
 
+void ReferenceStrip::takeOverSideChainAudio() {
+    for (int i = 0; i < 4; ++i) audioUp_.history[i] = keyUp_.history[i];
+    audioUp_.halfband = keyUp_.halfband;
+}
+
 void ReferenceStrip::clearRows() {
     for (double& x : key_) x = 0.0;
 }

@@ -85,6 +85,9 @@ public:
     /// decimator keeps running, its result unused).
     void upRows(double x, bool audioWay, ReferenceStrip& from);
     void clearRows();
+    /// The audio way up continues from the key way up (its histories; its
+    /// seed and noise level stay): the side-chain key switched on.
+    void takeOverSideChainAudio();
     void downRows();
     /// What a way up took in, delayed by the path's latency: the
     /// interpolator's x[n-2], with HQ the halfband stage's input 172 frames ago.
