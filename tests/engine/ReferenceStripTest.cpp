@@ -255,6 +255,7 @@ struct Case {
     double scoopDb;
     double dry;
     double filterHz;  // 0: the shelf
+    double ratio;     // 100: "inf"
     int noiseBits;    // dither: 20 "High", 24 "Low", 0 "Off"
     bool external;    // keyed by the side-chain pair
 };
@@ -263,7 +264,8 @@ void configure(StereoProcessor& engine, const Case& c) {
     engine.setNoiseBits(c.noiseBits);
     engine.setOversampling(c.factor, c.hq);
     engine.updateDetectorFilters(c.alpha, kRate, c.attackSeconds, kRelease, c.filterHz);
-    engine.designGainComputers(0.1 / c.factor, 0.5, 4.0 - c.limiter);
+    // Threshold and knee vary with the factor and the limiter position.
+    engine.designGainComputers(0.1 / c.factor, 0.5 * c.limiter, c.ratio);
     engine.setLimiterCeiling(0.3);
     engine.setLimiterPosition(c.limiter == 0, c.limiter == 1);
     engine.setLevels(2.0, 1.0 - c.dry, c.dry);
@@ -350,32 +352,37 @@ void expectRunMatches(const Case& c, const Case& next) {
 
 TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
     // Row name, mode, right side silent, factor, HQ, limiter, alpha, attack,
-    // saturation, scoop, dry, key filter, dither, side-chain key.
+    // saturation, scoop, dry, key filter, ratio, dither, side-chain key.
     const Case cases[] = {
-        {"2 Mono 1x", dualMono, false, 1, false, 0, false, 0.005, true, 0, 0, 0, 20, false},
-        {"2 Mono 2x HQ", dualMono, false, 2, true, 1, true, 0.0, false, 6, 0.3, 100, 20, false},
-        {"2 Mono 8x", dualMono, false, 8, false, 2, false, 0.02, true, -4, 0, 0, 0, false},
-        {"M/S 4x", midSide, false, 4, false, 0, false, 0.005, true, 0, 0, 0, 20, false},
-        {"Mono-L 4x", monoLeft, false, 4, false, 2, false, 0.02, true, -9, 0.5, 0, 20, false},
-        {"2 Mono 4x key", dualMono, false, 4, false, 0, false, 0.005, true, 0, 0.2, 0, 20, true},
-        {"Mono-L 8x HQ", monoLeft, false, 8, true, 0, false, 0.0, true, 12, 0.25, 250, 20, false},
-        {"Mono-L 2x", monoLeft, false, 2, false, 1, true, 0.01, false, 0, 0.6, 41, 24, false},
-        {"Mono-L 2x HQ key", monoLeft, false, 2, true, 1, false, 0.03, true, 5, 0, 80, 20, true},
-        {"R-S.chn 4x", rightKeyed, false, 4, false, 0, false, 0.005, true, 0, 0.3, 0, 20, false},
-        {"R-S.chn 8x HQ key", rightKeyed, false, 8, true, 1, false, 0.02, true, 6, 0, 99, 20, true},
-        {"Stereo 4x HQ R silent", stereo, true, 4, true, 0, false, 0.03, true, 0, 0, 0, 20, false},
-        {"Stereo 1x R silent", stereo, true, 1, false, 1, true, 0.0, false, -12, .4, 60, 20, false},
-        {"Stereo 2x", stereo, false, 2, false, 0, false, 0.005, true, 3, 0, 150, 20, false},
-        {"M/S 2x HQ key", midSide, false, 2, true, 1, true, 0.0, true, 4, 0.3, 90, 20, true},
-        {"Stereo 8x HQ", stereo, false, 8, true, 1, false, 0.05, true, 0, 0.2, 0, 20, false},
-        {"Stereo 4x", stereo, false, 4, false, 2, true, 0.001, true, 7.5, 0.5, 0, 0, false},
-        {"Mid. 2x", midOnly, false, 2, false, 0, true, 0.0, true, -5, 0.2, 0, 20, false},
-        {"Mid. 4x HQ key", midOnly, false, 4, true, 2, false, 0.01, true, 0, 0, 70, 24, true},
-        {"Stereo 1x key R silent", stereo, true, 1, false, 0, false, 0.01, true, 0, 0, 0, 20, true},
-        {"Stereo 8x key", stereo, false, 8, false, 1, true, 0.0, true, -6, 0.3, 120, 24, true},
-        {"Side 1x", sideOnly, false, 1, false, 1, false, 0.03, true, 9, 0.4, 0, 20, false},
-        {"Side 8x key", sideOnly, false, 8, false, 0, false, 0.005, false, 0, 0, 200, 0, true},
-        {"M/S 1x", midSide, false, 1, false, 2, false, 0.02, true, -3, 0.5, 0, 0, false},
+        {"2 Mono 1x", dualMono, false, 1, false, 0, false, 0.005, true, 0, 0, 0, 4, 20, false},
+        {"2 Mono 2x HQ", dualMono, false, 2, true, 1, true, 0.0, false, 6, 0.3, 100, 4, 20, false},
+        {"2 Mono 8x", dualMono, false, 8, false, 2, false, 0.02, true, -4, 0, 0, 100, 0, false},
+        {"M/S 4x", midSide, false, 4, false, 0, false, 0.005, true, 0, 0, 0, 4, 20, false},
+        {"Mono-L 4x", monoLeft, false, 4, false, 2, false, 0.02, true, -9, 0.5, 0, 4, 20, false},
+        {"2 Mono 4x key", dualMono, false, 4, false, 0, false, 0.005, true, 0, 0.2, 0, 4, 20, true},
+        {"Mono-L 8x HQ", monoLeft, false, 8, true, 0, false,
+         0.0, true, 12, 0.25, 250, 4, 20, false},
+        {"Mono-L 2x", monoLeft, false, 2, false, 1, true, 0.01, false, 0, 0.6, 41, 4, 24, false},
+        {"Mono-L 2x HQ key", monoLeft, false, 2, true, 1, false, 0.03, true, 5, 0, 80, 4, 20, true},
+        {"R-S.chn 4x", rightKeyed, false, 4, false, 0, false, 0.005, true, 0, 0.3, 0, 4, 20, false},
+        {"R-S.chn 8x HQ key", rightKeyed, false, 8, true, 1, false,
+         0.02, true, 6, 0, 99, 4, 20, true},
+        {"Stereo 4x HQ R silent", stereo, true, 4, true, 0, false,
+         0.03, true, 0, 0, 0, 4, 20, false},
+        {"Stereo 1x R silent", stereo, true, 1, false, 1, true,
+         0.0, false, -12, .4, 60, 4, 20, false},
+        {"Stereo 2x", stereo, false, 2, false, 0, false, 0.005, true, 3, 0, 150, 4, 20, false},
+        {"M/S 2x HQ key", midSide, false, 2, true, 1, true, 0.0, true, 4, 0.3, 90, 4, 20, true},
+        {"Stereo 8x HQ", stereo, false, 8, true, 1, false, 0.05, true, 0, 0.2, 0, 4, 20, false},
+        {"Stereo 4x", stereo, false, 4, false, 2, true, 0.001, true, 7.5, 0.5, 0, 1.05, 0, false},
+        {"Mid. 2x", midOnly, false, 2, false, 0, true, 0.0, true, -5, 0.2, 0, 10.95, 20, false},
+        {"Mid. 4x HQ key", midOnly, false, 4, true, 2, false, 0.01, true, 0, 0, 70, 4, 24, true},
+        {"Stereo 1x key R silent", stereo, true, 1, false, 0, false,
+         0.01, true, 0, 0, 0, 4, 20, true},
+        {"Stereo 8x key", stereo, false, 8, false, 1, true, 0.0, true, -6, 0.3, 120, 4, 24, true},
+        {"Side 1x", sideOnly, false, 1, false, 1, false, 0.03, true, 9, 0.4, 0, 1.5, 20, false},
+        {"Side 8x key", sideOnly, false, 8, false, 0, false, 0.005, false, 0, 0, 200, 4, 0, true},
+        {"M/S 1x", midSide, false, 1, false, 2, false, 0.02, true, -3, 0.5, 0, 2.37, 0, false},
     };
     // Each row runs halfway and hands over to the next; a two-strip mode
     // after "Mono-L" finds strip B as "Mono-L" left it. Odd rows take and
