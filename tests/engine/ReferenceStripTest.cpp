@@ -275,8 +275,9 @@ void configure(StereoProcessor& engine, const Case& c) {
     engine.setChannelMode(c.mode);
 }
 
-/// One run of the engine in blocks of odd sizes beside the reference, in
-/// host samples of type Sample: row c's settings, halfway through row
+/// One run of the engine in blocks of odd sizes (which it cuts into chunks
+/// and runs of frames) beside the reference, frame by frame, in host
+/// samples of type Sample: row c's settings, halfway through row
 /// next's (settings, mode and key) taking over between two blocks, the
 /// histories carrying on; bypassed over two stretches. The first frame
 /// whose output bits differ is reported.
