@@ -236,7 +236,8 @@ bool ReferenceStrip::gateHearing(bool heard) {
 }
 
 double ReferenceStrip::decimate(const double* in) {
-    const std::uint32_t stage = hq_ ? stageFactor_ : factor_;
+    // The IIR decimator's factor: the whole factor, or half of it with HQ.
+    const std::uint32_t stage = stageFactor_;
     double y = in[0];
     if (stage > 1) {
         for (std::uint32_t i = 0; i + 1 < stage; ++i) lowPass_.step(in[i]);

@@ -33,6 +33,9 @@ public:
     /// length keeps the oldest entries (zeros behind them) and restarts
     /// writing at slot 0.
     void takeDesigns(const ChannelStrip& strip, const Upsampler& audioUpsampler);
+    /// The audio way up continues from the key way up (its histories; its
+    /// seed and noise level stay): the side-chain key switched on.
+    void takeOverSideChainAudio();
 
     /// Silence gate: true while the strip is awake. Asleep after
     /// silenceHoldSamples frames in which key and audio are both 0.0; any
@@ -85,9 +88,6 @@ public:
     /// decimator keeps running, its result unused).
     void upRows(double x, bool audioWay, ReferenceStrip& from);
     void clearRows();
-    /// The audio way up continues from the key way up (its histories; its
-    /// seed and noise level stay): the side-chain key switched on.
-    void takeOverSideChainAudio();
     void downRows();
     /// What a way up took in, delayed by the path's latency: the
     /// interpolator's x[n-2], with HQ the halfband stage's input 172 frames ago.
@@ -96,6 +96,7 @@ public:
     bool limiting() const { return limiterPre_ || limiterPost_; }
     std::uint32_t subSamples() const { return factor_; }
 
+private:
     /// One direct-form-I section: y = b0 x + b1 x1 + b2 x2 + c1 y1 + c2 y2.
     struct Section {
         double b0, b1, b2, c1, c2;
@@ -104,8 +105,6 @@ public:
         void take(const Biquad& design);
         double step(double x);
     };
-
-private:
     struct Envelope {
         Section inputFilter, outputFilter;
         double attack, release, envelope, softWidth, softCurve[8];
@@ -146,7 +145,8 @@ private:
 
     /// Factors, gains, switches, the gain computer, noise levels.
     void takeSettings(const ChannelStrip& strip, const Upsampler& audioUpsampler);
-    /// The way up's key into audio_, the key path -> levels.
+    /// The key through its way up into key_, and through the key filter and
+    /// level detector into level_.
     void detectKey(double key);
     double decimate(const double* in);
     /// The way down with its dither, HQ stage included: one output.
