@@ -45,8 +45,9 @@ std::vector<double> testSignal(std::uint32_t seed, int shift) {
     return x;
 }
 
-/// The reference's frames of "Mono-L", "2 Mono", "M/S" and "Stereo".
-/// "Mono-L": strip A on the left, its result on both outputs. "M/S": A on
+/// Two reference strips as the engine's channel modes drive them, frame by
+/// frame (the one-strip modes and bypass further below). "2 Mono": A on
+/// the left, B on the right, each on its own. "M/S": A on
 /// the mid (L + R) * 0.5, B on the side (L - R) * 0.5, both keyed by what
 /// they process, levels linked by the larger, and the outputs mid + side
 /// and mid - side through A's and B's saturation. An asleep strip passes its
