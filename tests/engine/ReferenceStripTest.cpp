@@ -45,14 +45,16 @@ std::vector<double> testSignal(std::uint32_t seed, int shift) {
     return x;
 }
 
-/// Two reference strips as the engine's channel modes drive them, frame by frame (the one-strip
-/// modes and bypass further below). "2 Mono": A on the left, B on the right, each on its own.
-/// "M/S": A on the mid (L + R) * 0.5, B on the side (L - R) * 0.5, both keyed by what they process,
-/// levels linked by the larger, and the outputs mid + side and mid - side through A's and B's
-/// saturation. An asleep strip passes its input and only idles its limiter; but in "M/S", and in "2
-/// Mono" with a side-chain key, it still runs while the other strip is awake. "Stereo" averages the
-/// levels of the strips, an asleep one's as 0, and while both run, links their limiter gains:
-/// averages averaged, peaks by minimum.
+/// Two reference strips as the engine's channel modes drive them, frame by
+/// frame (the one-strip modes and bypass further below). "2 Mono": A on the
+/// left, B on the right, each on its own. "M/S": A on the mid (L + R) * 0.5,
+/// B on the side (L - R) * 0.5, both keyed by what they process, levels
+/// linked by the larger, and the outputs mid + side and mid - side through
+/// A's and B's saturation. An asleep strip passes its input and only idles
+/// its limiter; but in "M/S", and in "2 Mono" with a side-chain key, it still
+/// runs while the other strip is awake. "Stereo" averages the levels of the
+/// strips, an asleep one's as 0, and while both run, links their limiter
+/// gains: averages averaged, peaks by minimum.
 class ReferencePair {
 public:
     explicit ReferencePair(const StereoProcessor& engine)
