@@ -13,10 +13,10 @@ namespace {
 bool sameBits(double a, double b) { return std::memcmp(&a, &b, sizeof a) == 0; }
 
 TEST(Lanes, EveryOperationGivesTheBitsOfTheDoubleOperationInEachLane) {
-    // The steps are written once and run on Lanes2 in the plug-in and on
-    // PlainLanes2 (plain doubles) in the scalar reference; they agree only if
-    // each lane operation is the double one, operand order, NaN, signed
-    // zeros and subnormals included.
+    // The engine's steps run on Lanes2, and the engine tests' reference strip
+    // runs them on plain doubles; they agree only if each lane operation is
+    // the double one, operand order, NaN, signed zeros and subnormals
+    // included.
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const double inf = std::numeric_limits<double>::infinity();
     const double values[] = {0.0, -0.0, 1.0, -2.5, 1e-310, -1e-310, 3.0e300, inf, -inf, nan,
