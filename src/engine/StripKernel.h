@@ -45,9 +45,10 @@ inline void linkLimiterLanes(L& average, L& peak) noexcept {
 }
 
 /// Key (at the oversampled rate) -> key filter -> level detector ->
-/// detector gain -> the link -> levels.
-template <bool HighPass, class Strips>
-void detectRows(Strips& s, LevelLink link) noexcept {
+/// detector gain -> the link -> levels. The filter choice and the link are
+/// template arguments, so the loop has no branch on them.
+template <bool HighPass, LevelLink link, class Strips>
+void detectRows(Strips& s) noexcept {
     using V = typename Strips::Value;
     auto first = s.keyFirst();
     auto second = s.keySecond();  // unused with the shelf
@@ -63,6 +64,16 @@ void detectRows(Strips& s, LevelLink link) noexcept {
     s.keyFirst() = first;
     if (HighPass) s.keySecond() = second;
     s.levelDetector() = detector;
+}
+
+template <bool HighPass, class Strips>
+void detectRows(Strips& s, LevelLink link) noexcept {
+    if (link == LevelLink::average)
+        detectRows<HighPass, LevelLink::average>(s);
+    else if (link == LevelLink::maximum)
+        detectRows<HighPass, LevelLink::maximum>(s);
+    else
+        detectRows<HighPass, LevelLink::none>(s);
 }
 
 template <class Strips>
