@@ -105,19 +105,20 @@ struct ScoopMix {
     }
 };
 
-/// Where the limiter sits, as a template argument.
-enum LimiterPosition { limiterPre, limiterPost, limiterOff };
+/// Where the limiter sits, as a template argument (ChannelStrip holds it as
+/// the two flags limiterPre and limiterPost).
+enum class LimiterPosition { pre, post, off };
 
 /// Audio and levels -> processed (the compressed audio, for "Post" and "Off"
 /// through the scoop and the mix), the limiter's average and peak gains.
 /// The recursions: gain smoother, limiter sections, the "Post"/"Off" scoop.
 /// With linkedLevels the lanes' levels are equal and the static gain is
 /// computed once.
-template <int Position, bool Scoop, class Strips>
+template <LimiterPosition Position, bool Scoop, class Strips>
 void compressRows(Strips& s, bool linkedLevels) noexcept {
     using V = typename Strips::Value;
-    constexpr bool pre = Position == limiterPre;
-    constexpr bool limiting = Position != limiterOff;
+    constexpr bool pre = Position == LimiterPosition::pre;
+    constexpr bool limiting = Position != LimiterPosition::off;
     const ChannelStrip& settings = s.settings();
     const ScoopMix<V> mix(settings);
     const V ceiling = settings.limiterDetector.limiterCeiling;
@@ -162,11 +163,11 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
 /// Processed -> limiter gain (linked across the lanes with linkLimiter),
 /// saturation, and for "Pre" the scoop and the mix -> processed, ready for
 /// the downsampler.
-template <int Position, bool Scoop, bool Saturation, class Strips>
+template <LimiterPosition Position, bool Scoop, bool Saturation, class Strips>
 void finishRows(Strips& s, bool linkLimiter) noexcept {
     using V = typename Strips::Value;
-    constexpr bool pre = Position == limiterPre;
-    constexpr bool limiting = Position != limiterOff;
+    constexpr bool pre = Position == LimiterPosition::pre;
+    constexpr bool limiting = Position != LimiterPosition::off;
     const ChannelStrip& settings = s.settings();
     const ScoopMix<V> mix(settings);
     const V clipLevel = settings.softClipper.clipLevel;
@@ -195,7 +196,7 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
     }
 }
 
-template <int Position, class Strips>
+template <LimiterPosition Position, class Strips>
 void compressRowsAt(Strips& s, bool linkedLevels) noexcept {
     if (s.settings().scoopOn)
         compressRows<Position, true>(s, linkedLevels);
@@ -203,7 +204,7 @@ void compressRowsAt(Strips& s, bool linkedLevels) noexcept {
         compressRows<Position, false>(s, linkedLevels);
 }
 
-template <int Position, class Strips>
+template <LimiterPosition Position, class Strips>
 void finishRowsAt(Strips& s, bool linkLimiter) noexcept {
     const ChannelStrip& settings = s.settings();
     if (settings.scoopOn) {
@@ -224,11 +225,11 @@ template <class Strips>
 void compressRows(Strips& s, bool linkedLevels) noexcept {
     const ChannelStrip& settings = s.settings();
     if (settings.limiterPre)
-        compressRowsAt<limiterPre>(s, linkedLevels);
+        compressRowsAt<LimiterPosition::pre>(s, linkedLevels);
     else if (settings.limiterPost)
-        compressRowsAt<limiterPost>(s, linkedLevels);
+        compressRowsAt<LimiterPosition::post>(s, linkedLevels);
     else
-        compressRowsAt<limiterOff>(s, linkedLevels);
+        compressRowsAt<LimiterPosition::off>(s, linkedLevels);
 }
 
 /// finishRows at the strips' limiter position.
@@ -236,11 +237,11 @@ template <class Strips>
 void finishRows(Strips& s, bool linkLimiter) noexcept {
     const ChannelStrip& settings = s.settings();
     if (settings.limiterPre)
-        finishRowsAt<limiterPre>(s, linkLimiter);
+        finishRowsAt<LimiterPosition::pre>(s, linkLimiter);
     else if (settings.limiterPost)
-        finishRowsAt<limiterPost>(s, linkLimiter);
+        finishRowsAt<LimiterPosition::post>(s, linkLimiter);
     else
-        finishRowsAt<limiterOff>(s, linkLimiter);
+        finishRowsAt<LimiterPosition::off>(s, linkLimiter);
 }
 
 /// The static gain g for a level l: 1 at unity ratio (unity) and below the
