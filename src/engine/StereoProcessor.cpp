@@ -589,9 +589,5 @@ int StereoProcessorOf<L>::latency() const noexcept {
         std::int32_t) noexcept;
 
 TARVO_INSTANTIATE_ENGINE(Lanes2)
-#if TARVO_LANES_SSE2
-// Without SSE2, Lanes2 is PlainLanes2 and instantiated above.
-TARVO_INSTANTIATE_ENGINE(PlainLanes2)
-#endif
 
 }  // namespace tarvo

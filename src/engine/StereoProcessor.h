@@ -56,9 +56,8 @@ inline double hostSample(const Sample* channel, std::int32_t i) noexcept {
 }
 
 /// The audio engine of one instance: two channel strips, their recursive
-/// state side by side in lanes (L: Lanes2; PlainLanes2 gives the scalar
-/// reference, the same source with every lane operation on plain doubles),
-/// and the two extra audio upsamplers that the external key needs. Turns
+/// state side by side in lanes (L: Lanes2, SSE2's two doubles, or plain
+/// doubles where a build has no SSE2), and the two extra audio upsamplers that the external key needs. Turns
 /// one stereo frame into one stereo frame; the channel mode decides what
 /// each strip listens to, what it processes and how the results return to
 /// left and right. Every mode runs in lanes: "Stereo", "M/S" and "2 Mono"
@@ -70,11 +69,6 @@ template <class L>
 class StereoProcessorOf final : public EngineControl {
 public:
     StereoProcessorOf();
-    /// An engine over other lanes in the same state as `other`: settings,
-    /// histories and noise seeds (how a test puts the scalar reference
-    /// beside a running engine).
-    template <class M>
-    explicit StereoProcessorOf(const StereoProcessorOf<M>& other) noexcept;
 
     /// Main input as the key. Writes both outputs for a valid mode; an
     /// invalid mode leaves them untouched.
@@ -136,9 +130,6 @@ public:
     Upsampler audioUpsamplerRight;  ///< main right audio for strip B (external key)
 
 private:
-    template <class>
-    friend class StereoProcessorOf;
-
     /// A chunk of a host block in double precision: main left and right,
     /// side-chain left and right (read only with the external key).
     struct HostChunk {
@@ -235,22 +226,5 @@ private:
 
 /// The engine the plug-in runs.
 using StereoProcessor = StereoProcessorOf<Lanes2>;
-
-template <class L>
-template <class M>
-StereoProcessorOf<L>::StereoProcessorOf(const StereoProcessorOf<M>& other) noexcept
-    : audioUpsamplerLeft(other.audioUpsamplerLeft),
-      audioUpsamplerRight(other.audioUpsamplerRight),
-      strips_{other.strips_[0], other.strips_[1]},
-      lanes_(strips_[0], strips_[1]),
-      mode_(other.mode_),
-      saturationEnabled_(other.saturationEnabled_),
-      hq_(other.hq_),
-      noiseBits_(other.noiseBits_) {
-    // Both lane types are two doubles per value, lane 0 first.
-    static_assert(sizeof(StripLanes<L>) == sizeof(StripLanes<M>), "same layout");
-    std::memcpy(static_cast<void*>(&lanes()), static_cast<const void*>(&other.lanes_.get()),
-                sizeof(StripLanes<L>));
-}
 
 }  // namespace tarvo

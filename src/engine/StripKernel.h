@@ -10,7 +10,7 @@ namespace tarvo {
 
 // The sub-sample work of the strips between the resamplers, written once
 // over the Strips it runs: two strips with equal settings side by side
-// (TwoStripsOf in StripLanes.h, Value Lanes2 or PlainLanes2, strip A in lane
+// (TwoStripsOf in StripLanes.h, Value Lanes2, strip A in lane
 // 0), over count() sub-samples of one or more frames in a row. Each stage
 // runs over all of them before the next; a stage's recursive state is
 // copied into a local for its loop, so that it stays in registers. Strips

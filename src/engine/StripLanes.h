@@ -11,7 +11,7 @@
 namespace tarvo {
 
 /// The recursive state of both strips, strip A in lane 0 and B in lane 1
-/// (L: Lanes2, or PlainLanes2 for the scalar reference): key filters, level
+/// (L: Lanes2): key filters, level
 /// detector, gain smoother, limiter sections and hold, scoops, decimator
 /// sections. This is the only running copy of that state; the strips' own
 /// sections of the same kinds are their designs, whose coefficients the
