@@ -58,8 +58,8 @@ template struct ChannelBuffers<double>;
 BenchPlugin::BenchPlugin(const vsthost::VstLibrary& library)
     : instance_(library, benchHostAnswers()) {
     const AEffect& effect = instance_.effect();
-    hostsTarvo_ = effect.uniqueID == (('T' << 24) | ('R' << 16) | ('V' << 8) | '2') &&
-                  effect.numParams == kParameterCount && instance_.effectName() == "Tarvo";
+    hostsTarvo_ =
+        hostedPluginIsTarvo(effect.uniqueID, effect.numParams, instance_.effectName());
     // The host answers every block's process-level request; recording them
     // would grow a vector inside the timed loop.
     instance_.host().setRecording(false);

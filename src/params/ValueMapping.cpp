@@ -177,4 +177,10 @@ bool positionForText(int index, std::string_view text, float arTimePosition,
     return true;
 }
 
+bool hostedPluginIsTarvo(std::int32_t uniqueId, int parameterCount,
+                         std::string_view effectName) noexcept {
+    const std::int32_t tarvoId = ('T' << 24) | ('R' << 16) | ('V' << 8) | '2';
+    return uniqueId == tarvoId && parameterCount == kParameterCount && effectName == "Tarvo";
+}
+
 }  // namespace tarvo

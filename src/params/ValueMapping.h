@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <string_view>
 
 #include "params/ParameterDescriptor.h"
@@ -80,5 +81,11 @@ double valueOfFloat(const ParameterDescriptor& descriptor, float number) noexcep
 /// a number outside the range of another parameter.
 bool positionForText(int index, std::string_view text, float arTimePosition,
                      float& position) noexcept;
+
+/// For a tool that hosts a plug-in: whether the plug-in that reports this
+/// unique ID, parameter count and effect name is Tarvo ('TRV2', 22
+/// parameters, "Tarvo"), whose texts positionForText maps.
+bool hostedPluginIsTarvo(std::int32_t uniqueId, int parameterCount,
+                         std::string_view effectName) noexcept;
 
 }  // namespace tarvo

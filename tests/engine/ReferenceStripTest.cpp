@@ -79,18 +79,18 @@ public:
             oneStripFrame(left, right, keyLeft, keyRight, external, outLeft, outRight);
             return;
         }
-        if (bypass_) {
-            bypassFrame(left, right, keyLeft, keyRight, external, outLeft, outRight);
-            return;
-        }
         const bool ms = mode_ == midSide;
         const double audioA = ms ? (left + right) * 0.5 : left;
         const double audioB = ms ? (left - right) * 0.5 : right;
         if (ms || !external) keyLeft = audioA, keyRight = audioB;
         const bool awakeA = a_.gate(keyLeft, audioA);
         const bool awakeB = b_.gate(keyRight, audioB);
-        wakes_ += awakeA && !wasAwakeA_;
-        wasAwakeA_ = awakeA;
+        countWake(awakeA);
+        if (bypass_) {
+            bypassFrame(audioA, audioB, keyLeft, keyRight, awakeA, awakeB, external, outLeft,
+                        outRight);
+            return;
+        }
         const bool sleeperRuns = (ms || (mode_ == dualMono && external)) && awakeA != awakeB;
         auto start = [&](ReferenceStrip& s, bool awake, double key, double audio) {
             if (awake && external) s.detect(key, audio);
@@ -136,16 +136,10 @@ public:
     /// key) a second time; the strips that run take their key (with a
     /// side-chain key their audio) up and down, and return their input
     /// delayed by the latency.
-    void bypassFrame(double left, double right, double keyLeft, double keyRight, bool external,
-                     double& outLeft, double& outRight) {
+    void bypassFrame(double audioA, double audioB, double keyLeft, double keyRight,
+                     bool awakeA, bool awakeB, bool external, double& outLeft,
+                     double& outRight) {
         const bool ms = mode_ == midSide;
-        const double audioA = ms ? (left + right) * 0.5 : left;
-        const double audioB = ms ? (left - right) * 0.5 : right;
-        if (ms || !external) keyLeft = audioA, keyRight = audioB;
-        const bool awakeA = a_.gate(keyLeft, audioA);
-        const bool awakeB = b_.gate(keyRight, audioB);
-        wakes_ += awakeA && !wasAwakeA_;
-        wasAwakeA_ = awakeA;
         const bool bothRun = ms || (mode_ == dualMono && external);
         const bool runA = awakeA || (bothRun && awakeB);
         const bool runB = awakeB || (bothRun && awakeA);
@@ -189,8 +183,7 @@ public:
         const bool awake = halves && external
                                ? a_.gateHearing(key != 0.0 || left != 0.0 || right != 0.0)
                                : a_.gate(key, audio);
-        wakes_ += awake && !wasAwakeA_;
-        wasAwakeA_ = awake;
+        countWake(awake);
         double compressed = audio, delayed = other;
         const bool delays = halves && (awake || !external);
         if (bypass_) {
@@ -235,7 +228,14 @@ public:
     /// Frames in which strip A woke (the first wake included).
     int wakes() const { return wakes_; }
 
+
 private:
+    /// Counts strip A's wakings (the test asks that the signal woke it).
+    void countWake(bool awakeA) {
+        wakes_ += awakeA && !wasAwakeA_;
+        wasAwakeA_ = awakeA;
+    }
+
     ReferenceStrip a_, b_;
     int mode_;
     bool bypass_;

@@ -126,10 +126,8 @@ PluginSettings::PluginSettings(vsthost::VstInstance& instance)
     : instance_(instance), hostsTarvo_(isTarvo(instance)) {}
 
 bool PluginSettings::isTarvo(vsthost::VstInstance& instance) {
-    const AEffect& effect = instance.effect();
-    const VstInt32 id = ('T' << 24) | ('R' << 16) | ('V' << 8) | '2';
-    return effect.uniqueID == id && effect.numParams == kParameterCount &&
-           instance.effectName() == "Tarvo";
+    return hostedPluginIsTarvo(instance.effect().uniqueID, instance.effect().numParams,
+                               instance.effectName());
 }
 
 std::vector<std::string> PluginSettings::programNames() {
