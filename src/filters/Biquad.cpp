@@ -4,10 +4,6 @@
 
 namespace tarvo {
 
-namespace {
-constexpr double kTwoPi = 6.283185307179586;
-}
-
 Biquad designLowPass(double f) {
     Biquad s;
     const double w = kTwoPi * f;

@@ -4,6 +4,9 @@
 
 namespace tarvo {
 
+/// 2 pi, for the designs' angular frequencies.
+constexpr double kTwoPi = 6.283185307179586;
+
 /// One second-order section, Direct Form I, over a value type V (`double`,
 /// or Lanes2 for two sections side by side). Feed-forward coefficients are
 /// already divided by a0; the feedback coefficients are divided by a0 and

@@ -1,13 +1,13 @@
 #include "filters/DetectorDesign.h"
 
+#include "filters/Biquad.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace tarvo {
 
 namespace {
-
-constexpr double kTwoPi = 6.283185307179586;
 
 /// Share of a difference a follower takes per sample at frequency f.
 double followerCoefficient(double f) { return 1.0 / (1.0 / (kTwoPi * f) + 1.0); }

@@ -10,6 +10,11 @@ namespace tarvo {
 /// different host threads at once, and each must get a seed of its own.
 std::uint32_t takeNoiseSeed() noexcept;
 
+/// The next takeNoiseSeed() returns `next`, and the ones after it count on
+/// from there: how a test builds two engines, or one engine in each kernel
+/// build, that draw the same seeds and so give the same bits.
+void restartNoiseSeeds(std::uint32_t next) noexcept;
+
 /// One step of the rectangular dither: seed = seed * 214013 + 2531011
 /// (mod 2^32), r = (seed >> 16) & 0x7FFF in 0..32767, and the noise is
 /// (r - 16383) * level / 16383, in [-1, +1.00006] * level.

@@ -110,13 +110,11 @@ void Lv2Plugin::process(std::uint32_t begin, std::uint32_t count, bool freeWheel
 }
 
 double Lv2Plugin::compressorGain() const noexcept {
-    if (engine_.stripA().bypass) return 1.0;
+    if (engine_.bypassed()) return 1.0;
     const int strips = twoStrips(engine_.channelMode()) ? 2 : 1;
     double gain = 1.0;
-    for (int k = 0; k < strips; ++k) {
-        const ChannelStrip& strip = k == 0 ? engine_.stripA() : engine_.stripB();
-        if (strip.active) gain = std::min(gain, engine_.appliedGain(k));
-    }
+    for (int k = 0; k < strips; ++k)
+        if (engine_.stripAwake(k)) gain = std::min(gain, engine_.appliedGain(k));
     return gain;
 }
 

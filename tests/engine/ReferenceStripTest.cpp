@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <cstring>
 #include <random>
+#include <string>
 #include <vector>
 
 #include "engine/StereoProcessor.h"
@@ -57,14 +58,14 @@ std::vector<double> testSignal(std::uint32_t seed, int shift) {
 /// gains: averages averaged, peaks by minimum.
 class ReferencePair {
 public:
-    explicit ReferencePair(const StereoProcessor& engine)
+    explicit ReferencePair(const LaneEngine<Lanes2>& engine)
         : a_(engine.stripA(), engine.audioUpsamplerLeft),
           b_(engine.stripB(), engine.audioUpsamplerRight),
           mode_(engine.channelMode()),
           bypass_(engine.stripA().bypass) {}
 
     /// The engine's settings after a change between blocks.
-    void takeDesigns(const StereoProcessor& engine) {
+    void takeDesigns(const LaneEngine<Lanes2>& engine) {
         a_.takeDesigns(engine.stripA(), engine.audioUpsamplerLeft);
         b_.takeDesigns(engine.stripB(), engine.audioUpsamplerRight);
         mode_ = engine.channelMode();
@@ -261,7 +262,7 @@ struct Case {
     bool external;    // keyed by the side-chain pair
 };
 
-void configure(StereoProcessor& engine, const Case& c) {
+void configure(EngineControl& engine, const Case& c) {
     engine.setNoiseBits(c.noiseBits);
     engine.setOversampling(c.factor, c.hq);
     engine.updateDetectorFilters(c.alpha, kRate, c.attackSeconds, kRelease, c.filterHz);
@@ -276,17 +277,25 @@ void configure(StereoProcessor& engine, const Case& c) {
     engine.setChannelMode(c.mode);
 }
 
-/// One run of the engine in blocks of odd sizes (which it cuts into chunks
-/// and runs of frames) beside the reference, frame by frame, in host
-/// samples of type Sample: row c's settings, halfway through row
-/// next's (settings, mode and key) taking over between two blocks, the
-/// histories carrying on; bypassed over two stretches. The first frame
-/// whose output bits differ is reported.
+/// One run of the engine, in kernel build `code`, in blocks of odd sizes
+/// (which it cuts into chunks and runs of frames) beside the reference,
+/// frame by frame, in host samples of type Sample: row c's settings,
+/// halfway through row next's (settings, mode and key) taking over between
+/// two blocks, the histories carrying on; bypassed over two stretches. The
+/// reference takes its designs from `twin`, an SSE2 engine with the same
+/// settings and noise seeds that never runs. The first frame whose output
+/// bits differ is reported.
 template <typename Sample>
-void expectRunMatches(const Case& c, const Case& next) {
-    StereoProcessor engine;
+void expectRunMatches(const Case& c, const Case& next, KernelCode code) {
+    const std::uint32_t seeds = takeNoiseSeed();
+    restartNoiseSeeds(seeds);
+    LaneEngine<Lanes2> twin;
+    restartNoiseSeeds(seeds);
+    StereoProcessor engine(code);
+    ASSERT_EQ(engine.kernelCode(), code);
+    configure(twin, c);
     configure(engine, c);
-    ReferencePair reference(engine);
+    ReferencePair reference(twin);
 
     // The key pair's silences overlap those of the main pair, so that a
     // strip sleeps, and also hears only its key or only its audio. From
@@ -334,25 +343,33 @@ void expectRunMatches(const Case& c, const Case& next) {
         // Bypassed over two stretches in which strips fall asleep and
         // wake, the second while the side falls asleep under the mid.
         const bool bypass = (start >= 1100 && start < 1500) || (start >= 2860 && start < 2900);
-        if (bypass != engine.stripA().bypass) {
+        if (bypass != engine.bypassed()) {
             engine.setBypass(bypass);
-            reference.takeDesigns(engine);
+            twin.setBypass(bypass);
+            reference.takeDesigns(twin);
         }
         if (start - n < kFrames / 2 && start >= kFrames / 2) {
             configure(engine, next);
+            configure(twin, next);
             if (next.external && !external) {
                 engine.takeOverSideChainAudio();
                 reference.takeOverSideChainAudio();
             }
             external = next.external;
-            reference.takeDesigns(engine);
+            reference.takeDesigns(twin);
         }
     }
     // The signal woke strip A again after it fell asleep.
     EXPECT_GE(reference.wakes(), 3);
 }
 
-TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
+class ReferenceStrip : public testing::TestWithParam<KernelCode> {};
+
+TEST_P(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
+    const KernelCode code = GetParam();
+    if (code == KernelCode::avx2 && !avx2KernelUsable())
+        GTEST_SKIP() << "NOT RUN: the AVX2 engine (this build has none, or the CPU or the "
+                        "system does not run AVX2)";
     // Row name, mode, right side silent, factor, HQ, limiter, alpha, attack,
     // saturation, scoop, dry, key filter, ratio, dither, side-chain key.
     const Case cases[] = {
@@ -393,11 +410,17 @@ TEST(ReferenceStrip, EngineMatchesThePlainReferenceStripToTheBit) {
     for (int k = 0; k < count; ++k) {
         SCOPED_TRACE(cases[k].name);
         if (k % 2)
-            expectRunMatches<float>(cases[k], cases[(k + 1) % count]);
+            expectRunMatches<float>(cases[k], cases[(k + 1) % count], code);
         else
-            expectRunMatches<double>(cases[k], cases[(k + 1) % count]);
+            expectRunMatches<double>(cases[k], cases[(k + 1) % count], code);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(EveryKernelBuild, ReferenceStrip,
+                         testing::Values(KernelCode::sse2, KernelCode::avx2),
+                         [](const testing::TestParamInfo<KernelCode>& info) {
+                             return std::string(kernelCodeName(info.param));
+                         });
 
 }  // namespace
 }  // namespace tarvo

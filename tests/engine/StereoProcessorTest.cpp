@@ -13,7 +13,7 @@ constexpr double kPi = 3.141592653589793;
 
 /// An engine configured as the starting program would leave it, with the
 /// noise switched off so outputs are exactly reproducible.
-void configure(StereoProcessor& engine, int mode, int factor = 4, bool hq = false) {
+void configure(EngineControl& engine, int mode, int factor = 4, bool hq = false) {
     engine.setNoiseBits(0);
     engine.setOversampling(factor, hq);
     engine.setSaturationEnabled(false);
@@ -80,8 +80,8 @@ TEST(StereoProcessor, SilenceStaysExactSilenceAndStripsNeverWake) {
             ASSERT_EQ(outLeft, 0.0) << "mode " << mode;
             ASSERT_EQ(outRight, 0.0) << "mode " << mode;
         }
-        EXPECT_FALSE(engine.stripA().active);
-        EXPECT_FALSE(engine.stripB().active);
+        EXPECT_FALSE(engine.stripAwake(0));
+        EXPECT_FALSE(engine.stripAwake(1));
     }
 }
 
@@ -99,7 +99,7 @@ TEST(StereoProcessor, RightKeyedWithSilentKeyKeepsTheLeftInputDelayed) {
         ASSERT_NEAR(outLeft, expected, 1e-12) << i;
         ASSERT_EQ(outRight, outLeft);
     }
-    EXPECT_TRUE(engine.stripA().active);
+    EXPECT_TRUE(engine.stripAwake(0));
 }
 
 TEST(StereoProcessor, CompressesAboveThresholdByAboutTheRatio) {
@@ -185,12 +185,12 @@ TEST(StereoProcessor, AOneStripModeLeavesStripBAsItWas) {
     const std::vector<double> left = sine(3000, 440.0, 0.9);
     const std::vector<double> right = sine(3000, 97.0, 0.8);
     for (const Visit& visit : visits) {
-        StereoProcessor visited;
+        LaneEngine<Lanes2> visited;
         configure(visited, dualMono, 4, true);
         visited.setLimiterPosition(true, false);
         visited.setLimiterCeiling(0.3);
         visited.setScoop(2.0, kRate);
-        StereoProcessor stayed(visited);
+        LaneEngine<Lanes2> stayed(visited);
         std::vector<double> l(1000), r(1000), stayedRight(1000);
         visited.processKeyedByMain(left.data(), right.data(), l.data(), r.data(), 1000);
         stayed.processKeyedByMain(left.data(), right.data(), l.data(), stayedRight.data(), 1000);
@@ -250,7 +250,7 @@ TEST(StereoProcessor, SideChainTakeoverContinuesAudioWithoutAJump) {
 }
 
 TEST(StereoProcessor, SetOversamplingWithCurrentSettingsTouchesNothing) {
-    StereoProcessor engine;
+    LaneEngine<Lanes2> engine;
     configure(engine, stereo, 4, true);
     EXPECT_EQ(engine.latency(), 172);
     engine.setOversampling(1, true);  // HQ never runs at 1x

@@ -45,6 +45,8 @@ TEST(NoiseSeedCounter, EveryGeneratorTakesTheNextSeed) {
     EXPECT_EQ(interpolator.noiseSeed, first + 1);
     EXPECT_EQ(decimator.noiseSeed, first + 2);
     EXPECT_EQ(takeNoiseSeed(), first + 3);
+    restartNoiseSeeds(first + 1);
+    EXPECT_EQ(PolyInterpolator().noiseSeed, first + 1);
 }
 
 TEST(NoiseSeedCounter, ThreadsNeverShareASeed) {
