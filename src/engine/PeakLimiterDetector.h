@@ -11,6 +11,23 @@
 
 namespace tarvo {
 
+/// pi/2, a sine's peak-to-mean ratio: the average level's factor.
+constexpr double kSinePeakToMean = 1.5707963267948966;
+
+/// The hold with instant attack and its release from the smoothed window
+/// maximum p: where p > hold the hold takes p at once, and the release
+/// section then behaves as if it had passed p (its input history takes p
+/// either way); else the hold follows the release section's output.
+/// Returns the new hold, the peak level.
+template <typename V>
+TARVO_ALWAYS_INLINE V holdPeak(BiquadOf<V>& releaseFilter, V& hold, V p) noexcept {
+    const auto attack = p > hold;
+    const V released = releaseFilter.process(p);
+    hold = select(attack, p, released);
+    releaseFilter.y1 = hold;
+    return hold;
+}
+
 /// The limiter detector's smoothing and hold over a value type V (`double`,
 /// or Lanes2 for two detectors side by side): the window maximum through the
 /// peak section, held with instant attack and released through the release
@@ -24,15 +41,8 @@ struct LimiterSections {
     /// One step from the window maximum and the newest magnitude a; the held
     /// peak level and the average level out.
     TARVO_ALWAYS_INLINE void process(V windowMax, V a, V& peakLevel, V& averageLevel) noexcept {
-        const V p = peakFilter.process(windowMax);
-        // Instant attack where p > hold: the release section then behaves as
-        // if it had passed p (its input history takes p either way).
-        const auto attack = p > hold;
-        const V released = releaseFilter.process(p);
-        hold = select(attack, p, released);
-        releaseFilter.y1 = hold;
-        peakLevel = hold;
-        averageLevel = averageFilter.process(a) * 1.5707963267948966;
+        peakLevel = holdPeak(releaseFilter, hold, peakFilter.process(windowMax));
+        averageLevel = averageFilter.process(a) * kSinePeakToMean;
     }
 
     /// One idle step: the three sections decay on zeros; hold is kept.

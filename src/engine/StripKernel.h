@@ -1,10 +1,12 @@
 #pragma once
 
 #include <cstdint>
+#include <type_traits>
 
 #include "engine/ChannelStrip.h"
 #include "filters/Inlining.h"
 #include "filters/Lanes.h"
+#include "filters/WideLanes.h"
 
 namespace tarvo {
 
@@ -44,12 +46,70 @@ inline void linkLimiterLanes(L& average, L& peak) noexcept {
     peak = minOf(peak.spread0(), peak.spread1());
 }
 
+#if defined(__AVX2__)
+/// detectRows with the key high-pass on, its sections and the level
+/// detector's staggered in 32-byte registers (the AVX2 build): in the step
+/// for sub-sample i the high-pass's first section runs at i beside its
+/// second at i - 1, then the detector's input low-pass at i - 1 beside its
+/// output low-pass at i - 2, and its envelope follows at i - 1. Each
+/// section's input is already there when it runs, so every section takes
+/// the same inputs in the same order as when they run one after the other
+/// (as in the first two and the last two sub-samples, and in runs of one).
+template <LevelLink link, class Strips>
+void detectRowsStaggered(Strips& s) noexcept {
+    using V = typename Strips::Value;
+    const std::uint32_t n = s.count();
+    BiquadOf<V>& first = s.keyFirst();
+    BiquadOf<V>& second = s.keySecond();
+    auto detector = s.levelDetector();
+    const V gain = s.settings().detectorGain;
+    V* level = s.levels();
+    auto detect = [&](std::uint32_t j) {
+        level[j] = s.linkLevels(detector.outputFilter.process(detector.envelope) * gain, link);
+    };
+    auto follow = [&](V key) { detector.follow(detector.inputFilter.process(magnitude(key))); };
+    if (n < 2) {
+        for (std::uint32_t j = 0; j < n; ++j) {
+            follow(second.process(first.process(s.key(j))));
+            detect(j);
+        }
+        s.levelDetector() = detector;
+        return;
+    }
+    first.process(s.key(0));
+    const V key0 = second.process(first.y1);
+    first.process(s.key(1));
+    follow(key0);
+    BiquadOf<Lanes4> highPass = pairSections(first, second);
+    BiquadOf<Lanes4> lowPass = pairSections(detector.inputFilter, detector.outputFilter);
+    for (std::uint32_t i = 2; i < n; ++i) {
+        const Lanes4 key = highPass.process(Lanes4(s.key(i), highPass.y1.low()));
+        const Lanes4 smoothed =
+            lowPass.process(Lanes4(magnitude(key.high()), detector.envelope));
+        detector.follow(smoothed.low());
+        level[i - 2] = s.linkLevels(smoothed.high() * gain, link);
+    }
+    unpairSections(highPass, first, second);
+    unpairSections(lowPass, detector.inputFilter, detector.outputFilter);
+    detect(n - 2);
+    follow(second.process(first.y1));
+    detect(n - 1);
+    s.levelDetector() = detector;
+}
+#endif
+
 /// Key (at the oversampled rate) -> key filter -> level detector ->
 /// detector gain -> the link -> levels. The filter choice and the link are
 /// template arguments, so the loop has no branch on them.
 template <bool HighPass, LevelLink link, class Strips>
 void detectRows(Strips& s) noexcept {
     using V = typename Strips::Value;
+#if defined(__AVX2__)
+    if constexpr (HighPass && std::is_same<V, Lanes2>::value) {
+        detectRowsStaggered<link>(s);
+        return;
+    }
+#endif
     auto first = s.keyFirst();
     auto second = s.keySecond();  // unused with the shelf
     auto detector = s.levelDetector();
@@ -105,6 +165,52 @@ struct ScoopMix {
     }
 };
 
+/// The limiter sections as a loop runs them, in registers: loaded from the
+/// lanes' state, stored back after the loop.
+template <typename V>
+struct RunningLimiter {
+    LimiterSections<V> sections;
+
+    explicit RunningLimiter(const LimiterSections<V>& state) noexcept : sections(state) {}
+    void storeTo(LimiterSections<V>& state) const noexcept { state = sections; }
+    TARVO_ALWAYS_INLINE void process(V windowMax, V a, V& peakLevel, V& averageLevel) noexcept {
+        sections.process(windowMax, a, peakLevel, averageLevel);
+    }
+    TARVO_ALWAYS_INLINE void idle() noexcept { sections.idle(); }
+};
+
+#if defined(__AVX2__)
+/// The AVX2 build's: the peak and the average sections, independent of
+/// each other, side by side in one 32-byte register; the release section
+/// and the hold as in LimiterSections.
+template <>
+struct RunningLimiter<Lanes2> {
+    BiquadOf<Lanes4> peakAndAverage;
+    BiquadOf<Lanes2> releaseFilter;
+    Lanes2 hold;
+
+    explicit RunningLimiter(const LimiterSections<Lanes2>& state) noexcept
+        : peakAndAverage(pairSections(state.peakFilter, state.averageFilter)),
+          releaseFilter(state.releaseFilter),
+          hold(state.hold) {}
+    void storeTo(LimiterSections<Lanes2>& state) const noexcept {
+        unpairSections(peakAndAverage, state.peakFilter, state.averageFilter);
+        state.releaseFilter = releaseFilter;
+        state.hold = hold;
+    }
+    TARVO_ALWAYS_INLINE void process(Lanes2 windowMax, Lanes2 a, Lanes2& peakLevel,
+                                     Lanes2& averageLevel) noexcept {
+        const Lanes4 smoothed = peakAndAverage.process(Lanes4(windowMax, a));
+        peakLevel = holdPeak(releaseFilter, hold, smoothed.low());
+        averageLevel = smoothed.high() * kSinePeakToMean;
+    }
+    TARVO_ALWAYS_INLINE void idle() noexcept {
+        peakAndAverage.process(0.0);
+        releaseFilter.process(0.0);
+    }
+};
+#endif
+
 /// Where the limiter sits, as a template argument (ChannelStrip holds it as
 /// the two flags limiterPre and limiterPost).
 enum class LimiterPosition { pre, post, off };
@@ -124,17 +230,18 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     const V ceiling = settings.limiterDetector.limiterCeiling;
     const bool unity = settings.gainComputer.inverseRatio == 1.0;
     auto smoother = s.gainSmoother();
-    auto limiter = s.limiter();
+    RunningLimiter<V> limiter(s.limiter());
     auto scoopWet = s.scoopWet();  // used for "Post" and "Off"
     auto scoopDry = s.scoopDry();
     const std::uint32_t n = s.count();
-    const V* level = s.levels();
+    s.staticGains(unity, linkedLevels);
+    const V* gain = s.levels();
     V* processed = s.processed();
     V* peakGain = s.peakGains();
     V* averageGain = s.averageGains();
     for (std::uint32_t i = 0; i < n; ++i) {
         const V x = s.audio(i);
-        const V g = s.staticGain(level[i], unity, linkedLevels);
+        const V g = gain[i];
         // The smoother follows 2 - g, so more reduction is a rise (attack path).
         const V smoothed = smoother.process(2.0 - g);
         const V y = (2.0 - smoothed) * x;
@@ -153,7 +260,7 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
         }
     }
     s.gainSmoother() = smoother;
-    s.limiter() = limiter;
+    limiter.storeTo(s.limiter());
     if (Scoop && !pre) {
         s.scoopWet() = scoopWet;
         s.scoopDry() = scoopDry;
@@ -250,5 +357,59 @@ TARVO_ALWAYS_INLINE double staticGain(const GainComputer& computer, bool unity,
                                        double l) noexcept {
     return (unity || l < computer.floorLevel) ? 1.0 : computer.curve(l) / l;
 }
+
+/// staticGain (unity false) over a value type W of one or more levels
+/// l >= 0, without branches: the knee's quartic and the upper curve are
+/// both computed, each with the operations of GainComputer::curve in their
+/// order, and the one that applies is kept; 1 under the floor.
+template <typename W>
+TARVO_ALWAYS_INLINE W staticGainOf(const GainComputer& c, W l) noexcept {
+    const W x2 = l * l;
+    const W x3 = x2 * l;
+    const W x4 = x2 * x2;
+    const W knee = (W(c.kneeQuartic) * x4 + W(c.kneeCubic) * x3) + l;
+    const double* p = kGainComputerPowerTable[c.tableRow];
+    const W v = select(l > W(p[9]), W(p[9]), l);
+    const W v2 = v * v;
+    const W v4 = v2 * v2;
+    const W upper = (((W(p[7]) * v + W(p[6])) * v2 + W(p[8]) * v4 + W(p[5]) * v + W(p[4])) * v4 +
+                     (W(p[3]) * v + W(p[2])) * v2 + W(p[1]) * v + W(p[0])) *
+                    W(c.curveScale);
+    const W above = c.inverseRatio > 0.0 ? upper : W(c.threshold);
+    const W curve = select(l < W(c.kneeEnd), knee, above);
+    return select(l < W(c.floorLevel), W(1.0), curve / l);
+}
+
+#if defined(__AVX2__)
+/// The static gains of a row of `n` level pairs, in place, four levels at a
+/// time (the AVX2 build). `linked`: both lanes hold the same level, whose
+/// gain is computed once (from lane 0) and given to both.
+inline void staticGainRow(const GainComputer& c, Lanes2* row, std::uint32_t n,
+                          bool linked) noexcept {
+    std::uint32_t i = 0;
+    if (linked) {
+        for (; i + 4 <= n; i += 4) {
+            // Lane 0 of entries i, i + 2 (low half) and i + 1, i + 3 (high half).
+            const Lanes4 first(row[i], row[i + 1]);
+            const Lanes4 second(row[i + 2], row[i + 3]);
+            const Lanes4 g = staticGainOf(c, Lanes4(_mm256_unpacklo_pd(first.v, second.v)));
+            const Lanes4 firstGains(_mm256_unpacklo_pd(g.v, g.v));
+            const Lanes4 secondGains(_mm256_unpackhi_pd(g.v, g.v));
+            row[i] = firstGains.low();
+            row[i + 1] = firstGains.high();
+            row[i + 2] = secondGains.low();
+            row[i + 3] = secondGains.high();
+        }
+        for (; i < n; ++i) row[i] = staticGainOf(c, row[i].lane0());
+        return;
+    }
+    for (; i + 2 <= n; i += 2) {
+        const Lanes4 g = staticGainOf(c, Lanes4(row[i], row[i + 1]));
+        row[i] = g.low();
+        row[i + 1] = g.high();
+    }
+    if (i < n) row[i] = staticGainOf(c, row[i]);
+}
+#endif
 
 }  // namespace tarvo

@@ -216,13 +216,34 @@ struct TwoStripsOf {
     LimiterSections<L>& limiter() noexcept { return lanes.limiter; }
     ScoopChain<L>& scoopWet() noexcept { return lanes.scoopWet; }
     ScoopChain<L>& scoopDry() noexcept { return lanes.scoopDry; }
-    /// Per lane; with linked levels (equal in both lanes, and in the twin)
-    /// computed once, from lane 0 also when strip A sleeps. A lane that
-    /// does not run otherwise gets 1.
-    L staticGain(L l, bool unity, bool linked) const noexcept {
-        if (linked || mirror) return L(tarvo::staticGain(a.gainComputer, unity, l.lane0()));
-        return L(runsA ? tarvo::staticGain(a.gainComputer, unity, l.lane0()) : 1.0,
-                 runsB ? tarvo::staticGain(b.gainComputer, unity, l.lane1()) : 1.0);
+    /// The levels row turned into the static gains, in place. With linked
+    /// levels (equal in both lanes, and in the twin of a one-strip mode)
+    /// computed once, from lane 0 also when strip A sleeps; else per lane,
+    /// a lane that does not run getting 1. Every strip carries the same gain
+    /// computer, so the AVX2 build takes A's for both lanes.
+    void staticGains(bool unity, bool linked) noexcept {
+        L* row = rows.level;
+#if defined(__AVX2__)
+        if constexpr (std::is_same<L, Lanes2>::value) {
+            if (unity) {
+                for (std::uint32_t i = 0; i < n; ++i) row[i] = 1.0;
+                return;
+            }
+            staticGainRow(a.gainComputer, row, n, linked || mirror);
+            if (linked || mirror || (runsA && runsB)) return;
+            for (std::uint32_t i = 0; i < n; ++i)
+                row[i] = L(runsA ? row[i].lane0() : 1.0, runsB ? row[i].lane1() : 1.0);
+            return;
+        }
+#endif
+        for (std::uint32_t i = 0; i < n; ++i) {
+            const L l = row[i];
+            if (linked || mirror)
+                row[i] = L(tarvo::staticGain(a.gainComputer, unity, l.lane0()));
+            else
+                row[i] = L(runsA ? tarvo::staticGain(a.gainComputer, unity, l.lane0()) : 1.0,
+                           runsB ? tarvo::staticGain(b.gainComputer, unity, l.lane1()) : 1.0);
+        }
     }
     L linkLevels(L level, LevelLink link) const noexcept {
         if (Asleep == 0) level = L(0.0, level.lane1());
