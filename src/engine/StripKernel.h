@@ -157,7 +157,7 @@ struct ScoopMix {
 
     template <bool Scoop, class Chain>
     V apply(V y, V x, Chain& scoopWet, Chain& scoopDry) const noexcept {
-        if (Scoop) {
+        if constexpr (Scoop) {
             y = scoopWet.process(y);
             if (dryScoop) x = scoopDry.process(x);
         }
@@ -276,27 +276,44 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
     constexpr bool pre = Position == LimiterPosition::pre;
     constexpr bool limiting = Position != LimiterPosition::off;
     const ChannelStrip& settings = s.settings();
-    const ScoopMix<V> mix(settings);
-    const V clipLevel = settings.softClipper.clipLevel;
     auto scoopWet = s.scoopWet();  // used for "Pre"
     auto scoopDry = s.scoopDry();
     const std::uint32_t n = s.count();
     V* processed = s.processed();
     const V* peakGain = s.peakGains();
     const V* averageGain = s.averageGains();
-    for (std::uint32_t i = 0; i < n; ++i) {
-        V y = processed[i];
+    // One sub-sample's finish over W (V, or in the AVX2 build Lanes4: two
+    // sub-samples at once where nothing here is recursive).
+    auto finish = [&](auto y, auto average, auto peak, auto x, const auto& mix, auto clipLevel) {
         if (limiting) {
-            V average = averageGain[i];
-            V peak = peakGain[i];
             if (linkLimiter) linkLimiterLanes(average, peak);
             // average > peak ? peak : average
             y = y * minOf(peak, average);
         }
         if (Saturation) y = softClip(y, clipLevel);
-        if (pre) y = mix.template apply<Scoop>(y, s.audio(i), scoopWet, scoopDry);
-        processed[i] = y;
+        if constexpr (pre) y = mix.template apply<Scoop>(y, x, scoopWet, scoopDry);
+        return y;
+    };
+    const double clipLevel = settings.softClipper.clipLevel;
+    std::uint32_t i = 0;
+#if defined(__AVX2__)
+    if constexpr (!(pre && Scoop) && std::is_same<V, Lanes2>::value) {
+        const ScoopMix<Lanes4> mix(settings);
+        for (; i + 2 <= n; i += 2) {
+            const Lanes4 y = finish(Lanes4(processed[i], processed[i + 1]),
+                                    Lanes4(averageGain[i], averageGain[i + 1]),
+                                    Lanes4(peakGain[i], peakGain[i + 1]),
+                                    pre ? Lanes4(s.audio(i), s.audio(i + 1)) : Lanes4(0.0), mix,
+                                    Lanes4(clipLevel));
+            processed[i] = y.low();
+            processed[i + 1] = y.high();
+        }
     }
+#endif
+    const ScoopMix<V> mix(settings);
+    for (; i < n; ++i)
+        processed[i] = finish(processed[i], averageGain[i], peakGain[i],
+                              pre ? s.audio(i) : V(0.0), mix, V(clipLevel));
     if (Scoop && pre) {
         s.scoopWet() = scoopWet;
         s.scoopDry() = scoopDry;

@@ -26,6 +26,9 @@ struct Lanes4 {
 
     Lanes2 low() const noexcept { return Lanes2(_mm256_castpd256_pd128(v)); }
     Lanes2 high() const noexcept { return Lanes2(_mm256_extractf128_pd(v, 1)); }
+    /// Lanes2::spread0 (spread1) in each half: lane 0 (1) of the half in both.
+    Lanes4 spread0() const noexcept { return Lanes4(_mm256_unpacklo_pd(v, v)); }
+    Lanes4 spread1() const noexcept { return Lanes4(_mm256_unpackhi_pd(v, v)); }
 };
 
 /// Per lane all ones (true) or all zeros (false).
@@ -43,6 +46,10 @@ inline Lanes4Mask operator<(Lanes4 a, Lanes4 b) noexcept {
 inline Lanes4Mask operator>(Lanes4 a, Lanes4 b) noexcept {
     return {_mm256_cmp_pd(a.v, b.v, _CMP_GT_OQ)};
 }
+/// a < b ? a : b per lane, as Lanes2's minOf.
+inline Lanes4 minOf(Lanes4 a, Lanes4 b) noexcept { return Lanes4(_mm256_min_pd(a.v, b.v)); }
+/// a > b ? a : b per lane, as Lanes2's maxOf.
+inline Lanes4 maxOf(Lanes4 a, Lanes4 b) noexcept { return Lanes4(_mm256_max_pd(a.v, b.v)); }
 inline Lanes4 select(Lanes4Mask m, Lanes4 then, Lanes4 otherwise) noexcept {
     return Lanes4(_mm256_blendv_pd(otherwise.v, then.v, m.bits));
 }
