@@ -48,6 +48,7 @@
 #include "BenchPlugin.h"
 #include "BenchSignal.h"
 #include "OutputFingerprint.h"
+#include "engine/EngineChoice.h"
 #include "filters/HalfbandFir.h"
 
 using namespace tarvo;
@@ -393,6 +394,9 @@ int runBenchmarks(const Options& options, const std::string& commandLine) {
     std::printf("- Machine: %s, %ld CPUs online, %s %s; compiled with GCC %s\n",
                 cpuModel().c_str(), static_cast<long>(sysconf(_SC_NPROCESSORS_ONLN)),
                 system.sysname, system.release, __VERSION__);
+    std::printf("- Engine: %s build (what a Tarvo library of this tree runs in this process; "
+                "TARVO_ENGINE=sse2 forces the SSE2 build)\n",
+                tarvo::kernelCodeName(tarvo::defaultKernelCode()));
     std::printf("- Date: %s\n", today().c_str());
     std::printf("- Rate 44100 Hz, block 512; %d timed runs per case after one warm-up run; "
                 "signal %.0f s per run (silence %.0f s, tail %.0f s); ns per stereo frame of "

@@ -1,7 +1,7 @@
 #include "engine/EngineChoice.h"
 
+#include <cctype>
 #include <cstdlib>
-#include <cstring>
 
 #if TARVO_HAS_AVX2_KERNEL
 #include <cpuid.h>
@@ -31,6 +31,16 @@ bool cpuAndSystemHaveAvx2() noexcept {
 bool cpuAndSystemHaveAvx2() noexcept { return false; }
 #endif
 
+/// TARVO_ENGINE is "sse2", in any case.
+bool environmentForcesSse2() noexcept {
+    const char* value = std::getenv("TARVO_ENGINE");
+    if (!value) return false;
+    const char* sse2 = "sse2";
+    for (; *sse2; ++value, ++sse2)
+        if (std::tolower(static_cast<unsigned char>(*value)) != *sse2) return false;
+    return *value == '\0';
+}
+
 }  // namespace
 
 bool avx2KernelUsable() noexcept {
@@ -40,8 +50,7 @@ bool avx2KernelUsable() noexcept {
 
 KernelCode defaultKernelCode() noexcept {
     static const KernelCode code = [] {
-        const char* forced = std::getenv("TARVO_ENGINE");
-        if (forced && std::strcmp(forced, "sse2") == 0) return KernelCode::sse2;
+        if (environmentForcesSse2()) return KernelCode::sse2;
         return avx2KernelUsable() ? KernelCode::avx2 : KernelCode::sse2;
     }();
     return code;

@@ -16,7 +16,7 @@ enum class KernelCode : int {
 bool avx2KernelUsable() noexcept;
 
 /// The kernel new engines run: AVX2 where usable, unless the environment
-/// variable TARVO_ENGINE is "sse2", which forces the SSE2 kernel. Decided
+/// variable TARVO_ENGINE is "sse2" (in any case), which forces the SSE2 kernel. Decided
 /// once per process, at the first call (the first engine's construction).
 KernelCode defaultKernelCode() noexcept;
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <ostream>
 #include <random>
 #include <string>
 #include <vector>
@@ -362,6 +363,12 @@ void expectRunMatches(const Case& c, const Case& next, KernelCode code) {
     // The signal woke strip A again after it fell asleep.
     EXPECT_GE(reference.wakes(), 3);
 }
+
+}  // namespace
+
+void PrintTo(KernelCode code, std::ostream* out) { *out << kernelCodeName(code); }
+
+namespace {
 
 class ReferenceStrip : public testing::TestWithParam<KernelCode> {};
 

@@ -223,6 +223,9 @@ def cpu_table(benchmarks):
             cells.append(f"{t:.0f} ns, {t * 44100 / 1e7:.2f} %")
         rows.append(cells)
     machine = next(line for line in benchmarks.splitlines() if line.startswith("- Machine:"))
+    engine = next((line for line in benchmarks.splitlines() if line.startswith("- Engine:")),
+                  None)
+    build = f", {engine[len('- Engine: '):].split(' build')[0]} build of the engine" if engine else ""
     date = next(line for line in benchmarks.splitlines() if line.startswith("- Date:"))
     silence = benchmark_rows(benchmarks, "### Silence (default program)")
     zeros = next(r for r in silence if r[0] == "exact zeros" and r[1] == "float")
@@ -237,7 +240,7 @@ def cpu_table(benchmarks):
             f"{cheapest[1] * 44100 / 1e7:.2f} % ({cheapest[0]}) to "
             f"{dearest[1] * 44100 / 1e7:.2f} % ({dearest[0]}). Exact digital silence costs "
             f"{float(zeros[6]):.2f} times as much as signal. Measured by "
-            f"`tarvo-bench` ({machine[len('- Machine: '):]}; "
+            f"`tarvo-bench` ({machine[len('- Machine: '):]}{build}; "
             f"{date[len('- Date: '):]}); see [BENCHMARKS.md](../BENCHMARKS.md).")
 
 
