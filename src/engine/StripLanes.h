@@ -10,6 +10,16 @@
 
 namespace tarvo {
 
+/// What runs in one lane of StripLanes: every section's history (x1, x2,
+/// y1, y2), both envelopes and the limiter's hold; no coefficient. A run
+/// that must leave a lane as it was keeps this and puts it back, rather
+/// than a copy of the whole state.
+struct LaneHistory {
+    static constexpr int kSections = 20;
+    double sections[kSections][4];
+    double levelEnvelope, smootherEnvelope, hold;
+};
+
 /// The recursive state of both strips, strip A in lane 0 and B in lane 1
 /// (L: Lanes2): key filters, level
 /// detector, gain smoother, limiter sections and hold, scoops, decimator
@@ -60,6 +70,41 @@ struct StripLanes {
             zipLanes<L, DecimatorSections>(a.downsampler.decimator, b.downsampler.decimator));
     }
 
+    /// Lane `lane`'s running values.
+    LaneHistory history(int lane) const noexcept {
+        // 20 sections and 28 single values (two envelopes' 12 each: their
+        // coefficients, soft curve and envelope; the hold; three gains): a
+        // new member must find its place in LaneHistory if it runs.
+        static_assert(sizeof(StripLanes) ==
+                          LaneHistory::kSections * sizeof(BiquadOf<L>) + 28 * sizeof(L),
+                      "StripLanes has a member LaneHistory does not know");
+        LaneHistory kept;
+        int k = 0;
+        forEachSection(*this, [&](const BiquadOf<L>& s) {
+            const L values[4] = {s.x1, s.x2, s.y1, s.y2};
+            for (int j = 0; j < 4; ++j) kept.sections[k][j] = laneOf(values[j], lane);
+            ++k;
+        });
+        kept.levelEnvelope = laneOf(level.envelope, lane);
+        kept.smootherEnvelope = laneOf(smoother.envelope, lane);
+        kept.hold = laneOf(limiter.hold, lane);
+        return kept;
+    }
+
+    /// Lane `lane`'s running values put back as `kept` holds them; the
+    /// other lane is left as it is.
+    void restoreHistory(const LaneHistory& kept, int lane) noexcept {
+        int k = 0;
+        forEachSection(*this, [&](BiquadOf<L>& s) {
+            L* values[4] = {&s.x1, &s.x2, &s.y1, &s.y2};
+            for (int j = 0; j < 4; ++j) *values[j] = withLane(*values[j], lane, kept.sections[k][j]);
+            ++k;
+        });
+        level.envelope = withLane(level.envelope, lane, kept.levelEnvelope);
+        smoother.envelope = withLane(smoother.envelope, lane, kept.smootherEnvelope);
+        limiter.hold = withLane(limiter.hold, lane, kept.hold);
+    }
+
     /// Every history cleared: the level detector rests at 0, the gain
     /// smoother at 1 (gain 1), the limiter's hold at 0.
     void reset() noexcept {
@@ -72,6 +117,26 @@ struct StripLanes {
         scoopWet.reset();
         scoopDry.reset();
         decimator.reset();
+    }
+
+private:
+    /// f(section) for every section of `self` (const or not), in
+    /// LaneHistory's order.
+    template <class Self, class F>
+    static void forEachSection(Self& self, F f) {
+        f(self.keyHighPass1), f(self.keyHighPass2), f(self.keyShelf);
+        f(self.level.inputFilter), f(self.level.outputFilter);
+        f(self.smoother.inputFilter), f(self.smoother.outputFilter);
+        f(self.limiter.peakFilter), f(self.limiter.releaseFilter), f(self.limiter.averageFilter);
+        f(self.scoopWet.shelf), f(self.scoopWet.peak1), f(self.scoopWet.peak2);
+        f(self.scoopWet.peak3);
+        f(self.scoopDry.shelf), f(self.scoopDry.peak1), f(self.scoopDry.peak2);
+        f(self.scoopDry.peak3);
+        f(self.decimator.lowPass), f(self.decimator.correction);
+    }
+    static double laneOf(L v, int lane) noexcept { return lane == 0 ? v.lane0() : v.lane1(); }
+    static L withLane(L v, int lane, double x) noexcept {
+        return lane == 0 ? L(x, v.lane1()) : L(v.lane0(), x);
     }
 };
 
@@ -350,7 +415,7 @@ TARVO_NOINLINE double runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Chan
                                      double audioB) noexcept {
     using Strips = TwoStripsOf<L, Asleep>;
     ChannelStrip& asleep = Asleep == 0 ? a : b;
-    const StripLanes<L> before = lanes;
+    const LaneHistory kept = lanes.history(Asleep);
     asleep.limiterDetector.pushZero();
     rows.clearFrame(Asleep);
     upsampleKeys<Asleep>(a, b, rows, keyA, keyB);
@@ -361,7 +426,7 @@ TARVO_NOINLINE double runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Chan
     runLanes<Asleep>(lanes, a, b, rows, 1, audioUpsamplerA != nullptr, link, false);
     const L y = downsampleLanes<Strips::runsA, Strips::runsB>(lanes, a, b, rows.processed);
     // The asleep lane as it was, but for the limiter sections' idle step.
-    copyLane(lanes, before, Asleep);
+    lanes.restoreHistory(kept, Asleep);
     idleLimiterLane(lanes.limiter, Asleep);
     return Asleep == 0 ? y.lane1() : y.lane0();
 }
