@@ -122,14 +122,24 @@ inline void LaneEngine<L>::pairFrames(const HostChunk& in, HostChunk& out,
             yA = y.lane0();
             yB = y.lane1();
         } else {
-            // One asleep: in "Stereo" its level counts as zero in the average,
-            // no limiter link; its input passes unchanged.
-            const double y = routeAsleepLane(activeA[f] ? 1 : 0, [&](auto asleep) {
-                return runLanesAsleep<decltype(asleep)::value>(
-                    lanes(), a, b, r, link, keyA[f], keyB[f], upA, upB, audioA[f], audioB[f]);
+            // One asleep through a run of frames: in "Stereo" its level counts
+            // as zero in the average, no limiter link; its input passes
+            // unchanged.
+            std::int32_t end = f + 1;
+            while (end < frames && activeA[end] == activeA[f] && activeB[end] == activeB[f])
+                ++end;
+            L* y = r.output;
+            routeAsleepLane(activeA[f] ? 1 : 0, [&](auto asleep) {
+                runLanesAsleep<decltype(asleep)::value>(
+                    lanes(), a, b, r, link, keyA + f, keyB + f, upA, upB, audioA + f,
+                    audioB + f, static_cast<std::uint32_t>(end - f), y);
             });
-            if (activeA[f]) yA = y;
-            else yB = y;
+            for (std::int32_t j = 0; f + j < end; ++j) {
+                out.left[f + j] = activeA[f] ? y[j].lane0() : audioA[f + j];
+                out.right[f + j] = activeA[f] ? audioB[f + j] : y[j].lane1();
+            }
+            f = end;
+            continue;
         }
         out.left[f] = ms ? a.softClipper.shape(yA + yB) : yA;
         out.right[f] = ms ? b.softClipper.shape(yA - yB) : yB;

@@ -400,35 +400,51 @@ void upsampleKeys(ChannelStrip& a, ChannelStrip& b, LaneRows<L>& rows, double ke
     rows.limiterKey[0] = newestKeys<L>(a, b);
 }
 
-/// One frame of the pair in which strip Asleep (0: A, 1: B) sleeps: it does
-/// what an inactive strip does (its limiter window takes a zero, its
-/// sections take their idle step, its rows are cleared) and its lane of
-/// `lanes` is otherwise kept; the awake strip runs with its key (keyA or
+/// `frames` frames of the pair in which strip Asleep (0: A, 1: B) sleeps
+/// throughout: it does what an inactive strip does in each (its limiter
+/// window takes a zero, its sections take their idle step) and its lane of
+/// `lanes` is otherwise kept; the awake strip runs with its keys (keyA or
 /// keyB) and, given its audio upsampler, its audio (audioA or audioB)
-/// through that. Returns the awake strip's output. Kept out of the block
-/// loops, so that it takes nothing from their inlining.
+/// through that, the run at once as runBoth runs it. The asleep lane's
+/// idle steps depend on nothing but that lane, so they follow the run.
+/// Frame j's outputs in y[j], the awake strip's in its lane. Kept out of
+/// the block loops, so that it takes nothing from their inlining.
 template <int Asleep, class L>
-TARVO_NOINLINE double runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
-                                     LaneRows<L>& rows, LevelLink link, double keyA,
-                                     double keyB, Upsampler* audioUpsamplerA,
-                                     Upsampler* audioUpsamplerB, double audioA,
-                                     double audioB) noexcept {
+TARVO_NOINLINE void runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
+                                   LaneRows<L>& rows, LevelLink link, const double* keyA,
+                                   const double* keyB, Upsampler* audioUpsamplerA,
+                                   Upsampler* audioUpsamplerB, const double* audioA,
+                                   const double* audioB, std::uint32_t frames, L* y) noexcept {
     using Strips = TwoStripsOf<L, Asleep>;
+    constexpr int awakeLane = 1 - Asleep;
     ChannelStrip& asleep = Asleep == 0 ? a : b;
+    ChannelStrip& awake = Asleep == 0 ? b : a;
+    Upsampler* audioUpsampler = Asleep == 0 ? audioUpsamplerB : audioUpsamplerA;
+    const std::uint32_t factor = a.subSampleCount;
     const LaneHistory kept = lanes.history(Asleep);
-    asleep.limiterDetector.pushZero();
-    rows.clearFrame(Asleep);
-    upsampleKeys<Asleep>(a, b, rows, keyA, keyB);
-    if (Asleep != 0 && audioUpsamplerA)
-        audioUpsamplerA->process(a.inputGain * audioA, rows.audio[0]);
-    if (Asleep != 1 && audioUpsamplerB)
-        audioUpsamplerB->process(b.inputGain * audioB, rows.audio[1]);
-    runLanes<Asleep>(lanes, a, b, rows, 1, audioUpsamplerA != nullptr, link, false);
-    const L y = downsampleLanes<Strips::runsA, Strips::runsB>(lanes, a, b, rows.processed);
-    // The asleep lane as it was, but for the limiter sections' idle step.
+    for (std::uint32_t i = 0; i < frames * factor; ++i)
+        rows.key[Asleep][i] = rows.audio[Asleep][i] = 0.0;
+    double* newest = rows.newest[awakeLane];
+    awake.upsampler.processRun(Asleep == 0 ? keyB : keyA, awake.inputGain, frames,
+                               rows.key[awakeLane], newest);
+    const double still = magnitude(asleep.newestKey());
+    for (std::uint32_t j = 0; j < frames; ++j)
+        rows.limiterKey[j] = Asleep == 0 ? L(still, magnitude(newest[j]))
+                                         : L(magnitude(newest[j]), still);
+    if (audioUpsampler)
+        audioUpsampler->processRun(Asleep == 0 ? audioB : audioA, awake.inputGain, frames,
+                                   rows.audio[awakeLane], newest);
+    runLanes<Asleep>(lanes, a, b, rows, frames, audioUpsampler != nullptr, link, false);
+    for (std::uint32_t j = 0; j < frames; ++j)
+        y[j] = downsampleLanes<Strips::runsA, Strips::runsB>(lanes, a, b,
+                                                             rows.processed + j * factor);
+    // The asleep lane as it was, but for its window's zeros and its
+    // sections' idle steps, one a frame.
     lanes.restoreHistory(kept, Asleep);
-    idleLimiterLane(lanes.limiter, Asleep);
-    return Asleep == 0 ? y.lane1() : y.lane0();
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        asleep.limiterDetector.pushZero();
+        idleLimiterLane(lanes.limiter, Asleep);
+    }
 }
 
 /// One frame of the pair in which strip Asleep (0: A, 1: B) did not hear its
