@@ -89,61 +89,51 @@ inline void LaneEngine<L>::pairFrames(const HostChunk& in, HostChunk& out,
     }
     std::int32_t f = 0;
     while (f < frames) {
-        double yA = audioA[f];
-        double yB = audioB[f];
-        if (activeA[f] && activeB[f]) {
-            std::int32_t end = f + 1;
-            while (end < frames && activeA[end] && activeB[end]) ++end;
-            L* y = r.output;
-            runBoth<link, External>(keyA + f, keyB + f, audioA + f, audioB + f,
-                                    static_cast<std::uint32_t>(end - f), y);
-            for (std::int32_t j = 0; f + j < end; ++j) {
-                const double mid = y[j].lane0();
-                const double side = y[j].lane1();
-                // "M/S": the output sums are clipped whatever the saturation setting.
-                out.left[f + j] = ms ? a.softClipper.shape(mid + side) : mid;
-                out.right[f + j] = ms ? b.softClipper.shape(mid - side) : side;
-            }
-            f = end;
+        if (!activeA[f] && !activeB[f]) {
+            idleBoth();
+            out.left[f] = ms ? a.softClipper.shape(audioA[f] + audioB[f]) : audioA[f];
+            out.right[f] = ms ? b.softClipper.shape(audioA[f] - audioB[f]) : audioB[f];
+            ++f;
             continue;
         }
+        // A run of frames in which the strips stay awake or asleep as they are.
+        std::int32_t end = f + 1;
+        while (end < frames && activeA[end] == activeA[f] && activeB[end] == activeB[f]) ++end;
+        const auto runFrames = static_cast<std::uint32_t>(end - f);
+        L* y = r.output;
         // The audio upsamplers bring the audio with the External key.
         Upsampler* upA = External ? &audioUpsamplerLeft : nullptr;
         Upsampler* upB = External ? &audioUpsamplerRight : nullptr;
-        if (!activeA[f] && !activeB[f]) {
-            idleBoth();
+        if (activeA[f] && activeB[f]) {
+            runBoth<link, External>(keyA + f, keyB + f, audioA + f, audioB + f, runFrames, y);
         } else if (ms || (Mode == dualMono && External)) {
             // Both strips run, also the asleep one (in "M/S" its cleared
             // level loses the link).
-            const L y = routeAsleepLane(activeA[f] ? 1 : 0, [&](auto asleep) {
-                return runLanesSleeperRuns<decltype(asleep)::value>(
-                    lanes(), a, b, r, link, keyA[f], keyB[f], upA, upB, audioA[f], audioB[f]);
-            });
-            yA = y.lane0();
-            yB = y.lane1();
-        } else {
-            // One asleep through a run of frames: in "Stereo" its level counts
-            // as zero in the average, no limiter link; its input passes
-            // unchanged.
-            std::int32_t end = f + 1;
-            while (end < frames && activeA[end] == activeA[f] && activeB[end] == activeB[f])
-                ++end;
-            L* y = r.output;
             routeAsleepLane(activeA[f] ? 1 : 0, [&](auto asleep) {
-                runLanesAsleep<decltype(asleep)::value>(
-                    lanes(), a, b, r, link, keyA + f, keyB + f, upA, upB, audioA + f,
-                    audioB + f, static_cast<std::uint32_t>(end - f), y);
+                runLanesSleeperRuns<decltype(asleep)::value>(lanes(), a, b, r, link, keyA + f,
+                                                             keyB + f, upA, upB, audioA + f,
+                                                             audioB + f, runFrames, y);
             });
-            for (std::int32_t j = 0; f + j < end; ++j) {
-                out.left[f + j] = activeA[f] ? y[j].lane0() : audioA[f + j];
-                out.right[f + j] = activeA[f] ? audioB[f + j] : y[j].lane1();
-            }
-            f = end;
-            continue;
+        } else {
+            // In "Stereo" the asleep strip's level counts as zero in the
+            // average, no limiter link; its input passes unchanged.
+            routeAsleepLane(activeA[f] ? 1 : 0, [&](auto asleep) {
+                runLanesAsleep<decltype(asleep)::value>(lanes(), a, b, r, link, keyA + f,
+                                                        keyB + f, upA, upB, audioA + f,
+                                                        audioB + f, runFrames, y);
+            });
+            for (std::int32_t j = 0; f + j < end; ++j)
+                y[j] = activeA[f] ? L(y[j].lane0(), audioB[f + j])
+                                  : L(audioA[f + j], y[j].lane1());
         }
-        out.left[f] = ms ? a.softClipper.shape(yA + yB) : yA;
-        out.right[f] = ms ? b.softClipper.shape(yA - yB) : yB;
-        ++f;
+        for (std::int32_t j = 0; f + j < end; ++j) {
+            const double mid = y[j].lane0();
+            const double side = y[j].lane1();
+            // "M/S": the output sums are clipped whatever the saturation setting.
+            out.left[f + j] = ms ? a.softClipper.shape(mid + side) : mid;
+            out.right[f + j] = ms ? b.softClipper.shape(mid - side) : side;
+        }
+        f = end;
     }
 }
 

@@ -177,6 +177,12 @@ struct RunningLimiter {
         sections.process(windowMax, a, peakLevel, averageLevel);
     }
     TARVO_ALWAYS_INLINE void idle() noexcept { sections.idle(); }
+    /// An idle step of lane `lane` only.
+    void idleLane(int lane) noexcept {
+        LimiterSections<V> idled = sections;
+        idled.idle();
+        copyLane(sections, idled, lane);
+    }
 };
 
 #if defined(__AVX2__)
@@ -207,6 +213,18 @@ struct RunningLimiter<Lanes2> {
     TARVO_ALWAYS_INLINE void idle() noexcept {
         peakAndAverage.process(0.0);
         releaseFilter.process(0.0);
+    }
+    /// An idle step of lane `lane` only.
+    void idleLane(int lane) noexcept {
+        BiquadOf<Lanes4> idled = peakAndAverage;
+        idled.process(0.0);
+        peakAndAverage.x1 = withLaneOf(peakAndAverage.x1, idled.x1, lane);
+        peakAndAverage.x2 = withLaneOf(peakAndAverage.x2, idled.x2, lane);
+        peakAndAverage.y1 = withLaneOf(peakAndAverage.y1, idled.y1, lane);
+        peakAndAverage.y2 = withLaneOf(peakAndAverage.y2, idled.y2, lane);
+        BiquadOf<Lanes2> released = releaseFilter;
+        released.process(0.0);
+        copyLane(releaseFilter, released, lane);
     }
 };
 #endif
@@ -240,6 +258,9 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     V* peakGain = s.peakGains();
     V* averageGain = s.averageGains();
     for (std::uint32_t i = 0; i < n; ++i) {
+        if constexpr (Strips::sleeperIdles) {
+            if (s.frameStarts(i)) s.sleeperFrameStart(limiter);
+        }
         const V x = s.audio(i);
         const V g = gain[i];
         // The smoother follows 2 - g, so more reduction is a rise (attack path).

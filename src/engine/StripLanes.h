@@ -233,6 +233,9 @@ struct TwoStripsOf {
     static constexpr bool mirror = Asleep == bMirrorsA;
     static constexpr bool runsA = SleeperRuns || Asleep != 0;
     static constexpr bool runsB = (SleeperRuns || Asleep != 1) && !mirror;
+    /// The asleep strip runs, and takes an inactive strip's window zero and
+    /// limiter idle step at the start of each frame (sleeperFrameStart).
+    static constexpr bool sleeperIdles = SleeperRuns && (Asleep == 0 || Asleep == 1);
 
     StripLanes<L>& lanes;
     ChannelStrip& a;
@@ -309,6 +312,18 @@ struct TwoStripsOf {
                 row[i] = L(runsA ? tarvo::staticGain(a.gainComputer, unity, l.lane0()) : 1.0,
                            runsB ? tarvo::staticGain(b.gainComputer, unity, l.lane1()) : 1.0);
         }
+    }
+    /// Whether sub-sample i is the first of its frame.
+    bool frameStarts(std::uint32_t i) const noexcept {
+        return (i & ((1u << frameShift) - 1u)) == 0;
+    }
+    /// What the asleep strip takes at the start of a frame in which it runs
+    /// nonetheless: a zero in its limiter window, an idle step of its lane
+    /// of the limiter sections (`limiter`, as the compress loop holds them).
+    template <class Limiter>
+    void sleeperFrameStart(Limiter& limiter) noexcept {
+        (Asleep == 0 ? a : b).limiterDetector.pushZero();
+        limiter.idleLane(Asleep);
     }
     L linkLevels(L level, LevelLink link) const noexcept {
         if (Asleep == 0) level = L(0.0, level.lane1());
@@ -390,14 +405,24 @@ void idleLimiterLane(LimiterSections<L>& sections, int lane) noexcept {
     copyLane(sections, idled, lane);
 }
 
-/// One frame's keys into rows 0 for the strips other than Asleep (0: A,
-/// 1: B, -1: neither), and the frame's limiter key.
+/// The keys of `frames` frames in which strip Asleep (0: A, 1: B) sleeps:
+/// its rows cleared, the awake strip's keys (keyA or keyB) through its
+/// upsampler into its row, and each frame's limiter key, the asleep strip's
+/// the newest key its upsampler took before it fell asleep.
 template <int Asleep, class L>
-void upsampleKeys(ChannelStrip& a, ChannelStrip& b, LaneRows<L>& rows, double keyA,
-                  double keyB) noexcept {
-    if (Asleep != 0) a.upsampler.process(a.inputGain * keyA, rows.key[0]);
-    if (Asleep != 1) b.upsampler.process(b.inputGain * keyB, rows.key[1]);
-    rows.limiterKey[0] = newestKeys<L>(a, b);
+void upsampleAwakeKeys(ChannelStrip& a, ChannelStrip& b, LaneRows<L>& rows, const double* keyA,
+                       const double* keyB, std::uint32_t frames) noexcept {
+    constexpr int awakeLane = 1 - Asleep;
+    ChannelStrip& awake = Asleep == 0 ? b : a;
+    for (std::uint32_t i = 0; i < frames * a.subSampleCount; ++i)
+        rows.key[Asleep][i] = rows.audio[Asleep][i] = 0.0;
+    double* newest = rows.newest[awakeLane];
+    awake.upsampler.processRun(Asleep == 0 ? keyB : keyA, awake.inputGain, frames,
+                               rows.key[awakeLane], newest);
+    const double still = magnitude((Asleep == 0 ? a : b).newestKey());
+    for (std::uint32_t j = 0; j < frames; ++j)
+        rows.limiterKey[j] = Asleep == 0 ? L(still, magnitude(newest[j]))
+                                         : L(magnitude(newest[j]), still);
 }
 
 /// `frames` frames of the pair in which strip Asleep (0: A, 1: B) sleeps
@@ -422,18 +447,10 @@ TARVO_NOINLINE void runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Channe
     Upsampler* audioUpsampler = Asleep == 0 ? audioUpsamplerB : audioUpsamplerA;
     const std::uint32_t factor = a.subSampleCount;
     const LaneHistory kept = lanes.history(Asleep);
-    for (std::uint32_t i = 0; i < frames * factor; ++i)
-        rows.key[Asleep][i] = rows.audio[Asleep][i] = 0.0;
-    double* newest = rows.newest[awakeLane];
-    awake.upsampler.processRun(Asleep == 0 ? keyB : keyA, awake.inputGain, frames,
-                               rows.key[awakeLane], newest);
-    const double still = magnitude(asleep.newestKey());
-    for (std::uint32_t j = 0; j < frames; ++j)
-        rows.limiterKey[j] = Asleep == 0 ? L(still, magnitude(newest[j]))
-                                         : L(magnitude(newest[j]), still);
+    upsampleAwakeKeys<Asleep>(a, b, rows, keyA, keyB, frames);
     if (audioUpsampler)
         audioUpsampler->processRun(Asleep == 0 ? audioB : audioA, awake.inputGain, frames,
-                                   rows.audio[awakeLane], newest);
+                                   rows.audio[awakeLane], rows.newest[awakeLane]);
     runLanes<Asleep>(lanes, a, b, rows, frames, audioUpsampler != nullptr, link, false);
     for (std::uint32_t j = 0; j < frames; ++j)
         y[j] = downsampleLanes<Strips::runsA, Strips::runsB>(lanes, a, b,
@@ -447,39 +464,40 @@ TARVO_NOINLINE void runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Channe
     }
 }
 
-/// One frame of the pair in which strip Asleep (0: A, 1: B) did not hear its
-/// key but still runs, as in "M/S" and in "2 Mono" with the external key:
-/// its limiter takes its idle step and its rows are cleared, its key filter
-/// and level detector hold their state and its level is zero before the
-/// link; then both strips compress and finish, with their audio through the
-/// audio upsamplers when given (else the cleared key of the asleep strip).
-/// Both outputs are made.
+/// `frames` frames of the pair in which strip Asleep (0: A, 1: B) does not
+/// hear its key but still runs, as in "M/S" and in "2 Mono" with the
+/// external key, the run at once: at the start of each frame its limiter
+/// takes its idle step (in the compress loop, sleeperFrameStart); its rows
+/// are cleared, its key filter and level detector hold their state and its
+/// level is zero before the link; both strips compress and finish, with
+/// their audio through the audio upsamplers when given (else the cleared
+/// key of the asleep strip). Frame j's outputs, both lanes, in y[j].
 template <int Asleep, class L>
-TARVO_NOINLINE L runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
-                                     LaneRows<L>& rows, LevelLink link, double keyA,
-                                     double keyB, Upsampler* audioUpsamplerA,
-                                     Upsampler* audioUpsamplerB, double audioA,
-                                     double audioB) noexcept {
-    ChannelStrip& asleep = Asleep == 0 ? a : b;
-    // The asleep strip's idle step first, as its detect takes it.
-    asleep.limiterDetector.pushZero();
-    rows.clearFrame(Asleep);
-    idleLimiterLane(lanes.limiter, Asleep);
+TARVO_NOINLINE void runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a,
+                                        ChannelStrip& b, LaneRows<L>& rows, LevelLink link,
+                                        const double* keyA, const double* keyB,
+                                        Upsampler* audioUpsamplerA, Upsampler* audioUpsamplerB,
+                                        const double* audioA, const double* audioB,
+                                        std::uint32_t frames, L* y) noexcept {
+    const std::uint32_t factor = a.subSampleCount;
     const BiquadOf<L> keyHighPass1 = lanes.keyHighPass1;
     const BiquadOf<L> keyHighPass2 = lanes.keyHighPass2;
     const BiquadOf<L> keyShelf = lanes.keyShelf;
     const EnvelopeOf<L> level = lanes.level;
-    upsampleKeys<Asleep>(a, b, rows, keyA, keyB);
-    if (audioUpsamplerA) audioUpsamplerA->process(a.inputGain * audioA, rows.audio[0]);
-    if (audioUpsamplerB) audioUpsamplerB->process(b.inputGain * audioB, rows.audio[1]);
-    runLanes<Asleep, true>(lanes, a, b, rows, 1, audioUpsamplerA != nullptr, link, false);
-    const L y = downsampleLanes<true, true>(lanes, a, b, rows.processed);
+    upsampleAwakeKeys<Asleep>(a, b, rows, keyA, keyB, frames);
+    double* newest = rows.newest[1 - Asleep];  // scratch now: the limiter keys are made
+    if (audioUpsamplerA)
+        audioUpsamplerA->processRun(audioA, a.inputGain, frames, rows.audio[0], newest);
+    if (audioUpsamplerB)
+        audioUpsamplerB->processRun(audioB, b.inputGain, frames, rows.audio[1], newest);
+    runLanes<Asleep, true>(lanes, a, b, rows, frames, audioUpsamplerA != nullptr, link, false);
+    for (std::uint32_t j = 0; j < frames; ++j)
+        y[j] = downsampleLanes<true, true>(lanes, a, b, rows.processed + j * factor);
     // The asleep strip's detection as it was.
     copyLane(lanes.keyHighPass1, keyHighPass1, Asleep);
     copyLane(lanes.keyHighPass2, keyHighPass2, Asleep);
     copyLane(lanes.keyShelf, keyShelf, Asleep);
     copyLane(lanes.level, level, Asleep);
-    return y;
 }
 
 }  // namespace tarvo

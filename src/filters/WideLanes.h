@@ -54,6 +54,13 @@ inline Lanes4 select(Lanes4Mask m, Lanes4 then, Lanes4 otherwise) noexcept {
     return Lanes4(_mm256_blendv_pd(otherwise.v, then.v, m.bits));
 }
 
+/// `to` with lane `lane` (0 or 1) of each half taken from `from`: how one
+/// strip's lane of a pair of sections is set apart.
+inline Lanes4 withLaneOf(Lanes4 to, Lanes4 from, int lane) noexcept {
+    return Lanes4(lane == 0 ? _mm256_blend_pd(to.v, from.v, 0x5)
+                            : _mm256_blend_pd(to.v, from.v, 0xA));
+}
+
 /// Sections `low` and `high` side by side: coefficients and histories.
 inline BiquadOf<Lanes4> pairSections(const BiquadOf<Lanes2>& low,
                                      const BiquadOf<Lanes2>& high) noexcept {
