@@ -27,10 +27,10 @@ void processHostBuffers(StereoProcessor& engine, bool sideChainExternal, Sample*
     Sample* outRight = outputs[1];
 
     if (sideChainExternal)
-        engine.processKeyedBySideChain<Sample>(inLeft, inRight, inputs[2], inputs[3], outLeft,
-                                            outRight, frames);
+        engine.processKeyedBySideChain(inLeft, inRight, inputs[2], inputs[3], outLeft,
+                                       outRight, frames);
     else
-        engine.processKeyedByMain<Sample>(inLeft, inRight, outLeft, outRight, frames);
+        engine.processKeyedByMain(inLeft, inRight, outLeft, outRight, frames);
 }
 
 }  // namespace tarvo

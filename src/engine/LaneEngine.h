@@ -176,8 +176,10 @@ private:
     L downsampleRows0(bool downA, bool downB) noexcept;
 
     /// "Stereo", "M/S" and "2 Mono", unbypassed: both gates for every frame,
-    /// then each run of frames with both strips awake in one go, a frame with
-    /// an asleep strip on its own (the asleep one holding its lane).
+    /// then each run of frames in which the strips stay awake or asleep as
+    /// they are in one go (an asleep strip holding its lane, or in "M/S" and
+    /// "2 Mono" with the external key still running); frames with both
+    /// asleep one by one.
     template <int Mode, bool External>
     void pairFrames(const HostChunk& in, HostChunk& out,
                     std::int32_t frames) noexcept;

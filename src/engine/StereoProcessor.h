@@ -24,19 +24,6 @@ public:
     /// The build this engine's kernel runs as.
     KernelCode kernelCode() const noexcept { return code_; }
 
-    template <typename Sample>
-    void processKeyedByMain(const Sample* inLeft, const Sample* inRight, Sample* outLeft,
-                            Sample* outRight, std::int32_t frames) noexcept {
-        engine_->processKeyedByMain(inLeft, inRight, outLeft, outRight, frames);
-    }
-    template <typename Sample>
-    void processKeyedBySideChain(const Sample* inLeft, const Sample* inRight,
-                                 const Sample* keyLeft, const Sample* keyRight, Sample* outLeft,
-                                 Sample* outRight, std::int32_t frames) noexcept {
-        engine_->processKeyedBySideChain(inLeft, inRight, keyLeft, keyRight, outLeft, outRight,
-                                         frames);
-    }
-
     // AudioEngine
     void processKeyedByMain(const float* inLeft, const float* inRight, float* outLeft,
                             float* outRight, std::int32_t frames) noexcept override {

@@ -165,6 +165,15 @@ struct ScoopMix {
     }
 };
 
+/// One idle step of lane `lane` of the limiter sections (the window's zero
+/// is the strip's to push); the other lane is kept.
+template <class L>
+void idleLimiterLane(LimiterSections<L>& sections, int lane) noexcept {
+    LimiterSections<L> idled = sections;
+    idled.idle();
+    copyLane(sections, idled, lane);
+}
+
 /// The limiter sections as a loop runs them, in registers: loaded from the
 /// lanes' state, stored back after the loop.
 template <typename V>
@@ -178,11 +187,7 @@ struct RunningLimiter {
     }
     TARVO_ALWAYS_INLINE void idle() noexcept { sections.idle(); }
     /// An idle step of lane `lane` only.
-    void idleLane(int lane) noexcept {
-        LimiterSections<V> idled = sections;
-        idled.idle();
-        copyLane(sections, idled, lane);
-    }
+    void idleLane(int lane) noexcept { idleLimiterLane(sections, lane); }
 };
 
 #if defined(__AVX2__)

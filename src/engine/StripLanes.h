@@ -341,13 +341,6 @@ struct TwoStripsOf {
     }
 };
 
-/// The limiter's key of a frame: the magnitudes of the newest key samples
-/// that entered the strips' upsamplers.
-template <class L>
-inline L newestKeys(const ChannelStrip& a, const ChannelStrip& b) noexcept {
-    return L(magnitude(a.newestKey()), magnitude(b.newestKey()));
-}
-
 /// The strips' work between the resamplers over `frames` frames of `rows`,
 /// their keys (and audio, separateAudio) already there and the limiter's
 /// key of each frame in rows.limiterKey: detect (levels joined by `link`),
@@ -394,15 +387,6 @@ template <typename Run>
 inline decltype(auto) routeAsleepLane(int asleep, Run run) {
     if (asleep == 0) return run(std::integral_constant<int, 0>());
     return run(std::integral_constant<int, 1>());
-}
-
-/// One idle step of lane `lane` of the limiter sections (the window's zero
-/// is the strip's to push); the other lane is kept.
-template <class L>
-void idleLimiterLane(LimiterSections<L>& sections, int lane) noexcept {
-    LimiterSections<L> idled = sections;
-    idled.idle();
-    copyLane(sections, idled, lane);
 }
 
 /// The keys of `frames` frames in which strip Asleep (0: A, 1: B) sleeps:
