@@ -35,34 +35,33 @@ PeakLimiterDetector::Buffer PeakLimiterDetector::allocateStorage() {
     return Buffer(static_cast<double*>(::operator new[](slots * sizeof(double), kWindowAlignment)));
 }
 
-PeakLimiterDetector::PeakLimiterDetector()
-    : window_(allocateStorage()), windowLength_(kInitialWindowLength) {
-    zeroSlots(window_.get(), 0, windowLength_ + kPaddingSlots);
+PeakLimiterDetector::PeakLimiterDetector() : storage_(allocateStorage()) {
+    window_.data = storage_.get();
+    window_.length = kInitialWindowLength;
+    zeroSlots(window_.data, 0, window_.length + kPaddingSlots);
     applyDesign(LimiterFilters{designSmoothingLowPass(0.1), designSmoothingLowPass(0.1),
                                designSmoothingLowPass(0.1)});
 }
 
 PeakLimiterDetector::PeakLimiterDetector(const PeakLimiterDetector& other)
-    : window_(allocateStorage()) {
+    : storage_(allocateStorage()) {
     *this = other;
 }
 
 PeakLimiterDetector& PeakLimiterDetector::operator=(const PeakLimiterDetector& other) {
     if (this == &other) return *this;
-    if (!window_) window_ = allocateStorage();  // moved from
+    if (!storage_) storage_ = allocateStorage();  // moved from
     limiterCeiling = other.limiterCeiling;
-    windowLength_ = other.windowLength_;
-    std::copy_n(other.window_.get(), windowLength_ + kPaddingSlots, window_.get());
-    writePosition_ = other.writePosition_;
-    runningMax_ = other.runningMax_;
-    maxValid_ = other.maxValid_;
+    window_ = other.window_;
+    window_.data = storage_.get();
+    std::copy_n(other.window_.data, window_.length + kPaddingSlots, window_.data);
     sections_ = other.sections_;
     return *this;
 }
 
-double PeakLimiterDetector::windowMax() const noexcept {
-    const double* w = window_.get();
-    const std::uint32_t n = windowLength_;
+double LimiterWindow::scan() const noexcept {
+    const double* w = data;
+    const std::uint32_t n = length;
     std::uint32_t i = 0;
     // Four running maxima (two pairs of lanes) instead of one serial chain;
     // the window storage is 16-byte aligned.
@@ -85,16 +84,16 @@ void PeakLimiterDetector::reset() noexcept { sections_.reset(); }
 
 void PeakLimiterDetector::resizeWindow(std::uint32_t n) noexcept {
     n = std::clamp(n, kInitialWindowLength, maximumWindowLength());
-    double* w = window_.get();
+    double* w = window_.data;
     // Oldest entry first, in place; then the kept part is cut to n entries,
     // or the new entries behind the old ones start at zero.
-    std::rotate(w, w + writePosition_, w + windowLength_);
-    if (n > windowLength_) zeroSlots(w, windowLength_, n);
+    std::rotate(w, w + window_.position, w + window_.length);
+    if (n > window_.length) zeroSlots(w, window_.length, n);
     zeroSlots(w, n, n + kPaddingSlots);
-    windowLength_ = n;
-    writePosition_ = 0;
-    runningMax_ = 0.0;
-    maxValid_ = false;
+    window_.length = n;
+    window_.position = 0;
+    window_.runningMax = 0.0;
+    window_.maxValid = false;
 }
 
 void PeakLimiterDetector::applyDesign(const LimiterFilters& design) noexcept {

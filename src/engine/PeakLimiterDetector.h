@@ -77,14 +77,78 @@ TARVO_ALWAYS_INLINE V limitGain(V level, V ceiling) noexcept {
     return select(over, ceiling / level, V(1.0));
 }
 
+/// A sliding window of magnitudes with its maximum cached, as plain data
+/// over storage owned elsewhere (PeakLimiterDetector's). A loop takes a
+/// copy into locals and puts it back after, so that its cursor and cached
+/// maximum stay in registers across the stores into the window; data and
+/// length are the owner's and stay as they are.
+///
+/// The maximum is cached; a full scan happens only when the cached maximum
+/// leaves the window (or after an idle step or a resize dropped it).
+struct LimiterWindow {
+    double* data = nullptr;  ///< length entries, then two padding slots at 0.0
+    std::uint32_t length = 0;
+    std::uint32_t position = 0;  ///< the slot the next entry goes into
+    double runningMax = 0.0;
+    bool maxValid = false;
+
+    /// Puts a in the window; returns the entry it took the place of.
+    TARVO_ALWAYS_INLINE double put(double a) noexcept {
+        const double old = data[position];
+        data[position] = a;
+        if (++position == length) position = 0;
+        return old;
+    }
+
+    /// The cached maximum after put(a) returned `old`: a new maximum is
+    /// taken at once, a maximum that left drops the cache, and a dropped
+    /// cache is rebuilt by a scan (which sees a). Returns the maximum.
+    TARVO_ALWAYS_INLINE double update(double old, double a) noexcept {
+        if (maxValid) {
+            if (a > runningMax) {
+                runningMax = a;
+            } else if (old == runningMax) {
+                // The maximum has just left the window.
+                runningMax = 0.0;
+                maxValid = false;
+            }
+        }
+        if (!maxValid) {
+            runningMax = scan();
+            maxValid = true;
+        }
+        return runningMax;
+    }
+
+    /// The magnitude a enters the window; returns the window maximum, a
+    /// included.
+    TARVO_ALWAYS_INLINE double push(double a) noexcept { return update(put(a), a); }
+
+    /// A zero enters the window (an idle step): the cache is dropped if the
+    /// maximum left, and not rebuilt until the next push.
+    TARVO_ALWAYS_INLINE void pushZero() noexcept {
+        const double old = put(0.0);
+        if (0.0 > runningMax) {
+            runningMax = 0.0;
+            maxValid = true;
+        } else if (old == runningMax) {
+            runningMax = 0.0;
+            maxValid = false;
+        }
+    }
+
+    /// Largest entry, by a full scan. Entries are magnitudes, so the scan
+    /// starts from 0.0; a NaN entry is passed over and cannot stick in the
+    /// cache. Out of line, since a scan is rare and the step stays small; it
+    /// runs as four independent running maxima rather than one serial chain.
+    double scan() const noexcept;
+};
+
 /// Limiter gains from a key: a peak gain from the maximum of a sliding window
 /// of magnitudes (smoothed, held with instant attack, released through a
 /// low-pass) and an average gain from the smoothed magnitude times pi/2
 /// (a sine's peak-to-mean ratio). Each gain is ceiling / level when the
 /// level exceeds limiterCeiling, else exactly 1.0.
-///
-/// The window maximum is cached; a full scan happens only when the cached
-/// maximum leaves the window (or after an idle step or a resize dropped it).
 ///
 /// The window's storage is taken once, at construction, for the longest
 /// window the engine can ask for (the highest host rate at the highest
@@ -116,28 +180,7 @@ public:
 
     /// The window part of process: the magnitude a enters the window;
     /// returns the window maximum, a included.
-    TARVO_ALWAYS_INLINE double pushMagnitude(double a) noexcept {
-        const double old = window_[writePosition_];
-        window_[writePosition_] = a;
-        if (++writePosition_ == windowLength_) writePosition_ = 0;
-
-        if (maxValid_) {
-            if (a > runningMax_) {
-                runningMax_ = a;
-            } else if (old == runningMax_) {
-                // The maximum has just left the window.
-                runningMax_ = 0.0;
-                maxValid_ = false;
-            }
-        }
-        // A cache dropped here, by an idle step or by a resize is rebuilt by a
-        // scan, which also sees the new entry.
-        if (!maxValid_) {
-            runningMax_ = windowMax();
-            maxValid_ = true;
-        }
-        return runningMax_;
-    }
+    TARVO_ALWAYS_INLINE double pushMagnitude(double a) noexcept { return window_.push(a); }
 
     /// One idle sub-sample: a zero enters the window and the three filters
     /// decay on their own (each gets 0.0); hold is kept.
@@ -147,25 +190,10 @@ public:
     }
 
     /// The window part of feedZero: a zero enters the window.
-    TARVO_ALWAYS_INLINE void pushZero() noexcept {
-        const double old = window_[writePosition_];
-        window_[writePosition_] = 0.0;
-        if (++writePosition_ == windowLength_) writePosition_ = 0;
-        if (0.0 > runningMax_) {
-            runningMax_ = 0.0;
-            maxValid_ = true;
-        } else if (old == runningMax_) {
-            runningMax_ = 0.0;
-            maxValid_ = false;
-        }
-    }
+    TARVO_ALWAYS_INLINE void pushZero() noexcept { window_.pushZero(); }
 
-    /// Largest entry of the window, by a full scan. Entries are magnitudes, so
-    /// the scan starts from 0.0; a NaN entry is passed over and cannot stick in
-    /// the cache.
-    /// Out of line, since a scan is rare and the step stays small; it runs
-    /// as four independent running maxima rather than one serial chain.
-    double windowMax() const noexcept;
+    /// Largest entry of the window, by a full scan.
+    double windowMax() const noexcept { return window_.scan(); }
 
     /// Clears the three filter histories and hold; the window, its position
     /// and the cached maximum stay.
@@ -185,15 +213,17 @@ public:
     /// Copies the three filters' coefficients; histories carry on.
     void applyDesign(const LimiterFilters& design) noexcept;
 
-    std::uint32_t windowLength() const { return windowLength_; }
-    std::uint32_t writePosition() const { return writePosition_; }
+    std::uint32_t windowLength() const { return window_.length; }
+    std::uint32_t writePosition() const { return window_.position; }
     /// Window slot i (0 .. windowLength - 1), in storage order.
-    double windowEntry(std::uint32_t i) const { return window_[i]; }
+    double windowEntry(std::uint32_t i) const { return window_.data[i]; }
     /// The window's storage (windowLength entries and two padding slots in use).
-    const double* windowData() const { return window_.get(); }
+    const double* windowData() const { return window_.data; }
     /// The cached maximum (valid after every process step).
-    double runningMax() const { return runningMax_; }
-    bool maxValid() const { return maxValid_; }
+    double runningMax() const { return window_.runningMax; }
+    bool maxValid() const { return window_.maxValid; }
+    /// The window, for a loop that runs a copy of it and puts it back.
+    LimiterWindow& window() noexcept { return window_; }
     /// The held, released peak.
     double hold() const { return sections_.hold; }
 
@@ -211,11 +241,8 @@ private:
     /// Storage for maximumWindowLength() entries and the padding, unwritten.
     static Buffer allocateStorage();
 
-    Buffer window_;
-    std::uint32_t windowLength_ = 0;
-    std::uint32_t writePosition_ = 0;
-    double runningMax_ = 0.0;
-    bool maxValid_ = false;
+    Buffer storage_;
+    LimiterWindow window_;  ///< over storage_
     LimiterSections<double> sections_;
 };
 

@@ -21,7 +21,7 @@ namespace tarvo {
 // peakGains()), the recursive state (keyFirst, keySecond, levelDetector,
 // gainSmoother, limiter, scoopWet, scoopDry), the settings (settings():
 // strip A's), the levels' link (linkLevels), and the per-strip parts that
-// do not fit in lanes (staticGain, pushMagnitude, pushZero).
+// do not fit in lanes (staticGains, limiterWindows).
 
 /// How the two strips' levels are joined after detection.
 enum class LevelLink {
@@ -242,7 +242,9 @@ enum class LimiterPosition { pre, post, off };
 /// through the scoop and the mix), the limiter's average and peak gains.
 /// The recursions: gain smoother, limiter sections, the "Post"/"Off" scoop.
 /// With linkedLevels the lanes' levels are equal and the static gain is
-/// computed once.
+/// computed once. The smoother and the limiter share nothing but the static
+/// gains, so each runs as a loop of its own, whose state then fits in
+/// registers.
 template <LimiterPosition Position, bool Scoop, class Strips>
 void compressRows(Strips& s, bool linkedLevels) noexcept {
     using V = typename Strips::Value;
@@ -263,28 +265,32 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     V* peakGain = s.peakGains();
     V* averageGain = s.averageGains();
     for (std::uint32_t i = 0; i < n; ++i) {
-        if constexpr (Strips::sleeperIdles) {
-            if (s.frameStarts(i)) s.sleeperFrameStart(limiter);
-        }
         const V x = s.audio(i);
         const V g = gain[i];
         // The smoother follows 2 - g, so more reduction is a rise (attack path).
         const V smoothed = smoother.process(2.0 - g);
         const V y = (2.0 - smoothed) * x;
         processed[i] = pre ? y : mix.template apply<Scoop>(y, x, scoopWet, scoopDry);
+    }
+    auto windows = s.limiterWindows();
+    for (std::uint32_t i = 0; i < n; ++i) {
+        if constexpr (Strips::sleeperIdles) {
+            if (s.frameStarts(i)) s.sleeperFrameStart(limiter, windows);
+        }
         if (limiting) {
             // The window per strip; the sections and the gains in lanes.
-            const V a = magnitude(s.limiterKey(i) * g);
+            const V a = magnitude(s.limiterKey(i) * gain[i]);
             V peakLevel, averageLevel;
-            limiter.process(s.pushMagnitude(a), a, peakLevel, averageLevel);
+            limiter.process(windows.push(a), a, peakLevel, averageLevel);
             peakGain[i] = limitGain(peakLevel, ceiling);
             averageGain[i] = limitGain(averageLevel, ceiling);
         } else {
             // Idle: a zero enters the window, the sections decay, hold is kept.
-            s.pushZero();
+            windows.pushZero();
             limiter.idle();
         }
     }
+    s.keepLimiterWindows(windows);
     s.gainSmoother() = smoother;
     limiter.storeTo(s.limiter());
     if (Scoop && !pre) {

@@ -209,6 +209,87 @@ struct LaneRows {
     }
 };
 
+/// Both strips' limiter windows as a loop runs them (copies, put back
+/// after the loop), pushed in step, their cached maxima side by side in
+/// lanes: a push takes max(m, cached) in both lanes at once unless a lane's
+/// maximum just left its window or a cache was dropped, where each window
+/// brings its cache up to date as LimiterWindow::push does. The window
+/// maxima are exact, so they are the same values either way.
+template <class L>
+struct WindowPair {
+    LimiterWindow a, b;  ///< their runningMax is runningMax's lane while a loop runs
+    L runningMax;
+    bool valid;  ///< both caches valid
+
+    WindowPair(const LimiterWindow& windowA, const LimiterWindow& windowB) noexcept
+        : a(windowA),
+          b(windowB),
+          runningMax(windowA.runningMax, windowB.runningMax),
+          valid(windowA.maxValid && windowB.maxValid) {}
+
+    /// Lane 0 of m enters A's window, lane 1 B's; the two maxima out.
+    TARVO_ALWAYS_INLINE L push(L m) noexcept {
+        const L old(a.put(m.lane0()), b.put(m.lane1()));
+        if (valid && !anyOf(old == runningMax)) {
+            runningMax = maxOf(m, runningMax);  // m > max ? m : max
+            return runningMax;
+        }
+        unpack();
+        runningMax = L(a.update(old.lane0(), m.lane0()), b.update(old.lane1(), m.lane1()));
+        valid = true;
+        return runningMax;
+    }
+    /// A zero enters both windows.
+    void pushZero() noexcept {
+        unpack();
+        a.pushZero();
+        b.pushZero();
+        pack();
+    }
+    /// A zero enters the window of lane `lane` only.
+    void pushZero(int lane) noexcept {
+        unpack();
+        (lane == 0 ? a : b).pushZero();
+        pack();
+    }
+    void storeTo(LimiterWindow& windowA, LimiterWindow& windowB) noexcept {
+        unpack();
+        windowA = a;
+        windowB = b;
+    }
+
+private:
+    void unpack() noexcept {
+        a.runningMax = runningMax.lane0();
+        b.runningMax = runningMax.lane1();
+    }
+    void pack() noexcept {
+        runningMax = L(a.runningMax, b.runningMax);
+        valid = a.maxValid && b.maxValid;
+    }
+};
+
+/// One strip's limiter window as a loop runs it (a copy, put back after the
+/// loop), where only one strip pushes: strip A's (Lane 0) with lane 1 at 0,
+/// B's (Lane 1) with lane 0 at 0, or A's with its maximum in both lanes
+/// (bMirrorsA below).
+template <class L, int Lane>
+struct OneWindow {
+    LimiterWindow window;
+
+    OneWindow(const LimiterWindow& windowA, const LimiterWindow& windowB) noexcept
+        : window(Lane == 1 ? windowB : windowA) {}
+    TARVO_ALWAYS_INLINE L push(L m) noexcept {
+        if (Lane == 0) return L(window.push(m.lane0()), 0.0);
+        if (Lane == 1) return L(0.0, window.push(m.lane1()));
+        return L(window.push(m.lane0()));
+    }
+    void pushZero() noexcept { window.pushZero(); }
+    void storeTo(LimiterWindow& windowA, LimiterWindow& windowB) noexcept {
+        (Lane == 1 ? windowB : windowA) = window;
+    }
+};
+
 /// Two strips with equal settings (StereoProcessor's setters keep them
 /// equal) as the Strips of the kernel, over `frames` frames of `rows`: the
 /// recursive state in `lanes`, the limiter windows, gain computers and
@@ -236,6 +317,10 @@ struct TwoStripsOf {
     /// The asleep strip runs, and takes an inactive strip's window zero and
     /// limiter idle step at the start of each frame (sleeperFrameStart).
     static constexpr bool sleeperIdles = SleeperRuns && (Asleep == 0 || Asleep == 1);
+    /// The limiter windows of the strips that run, as the compress loop runs them.
+    using LimiterWindows =
+        std::conditional_t<runsA && runsB, WindowPair<L>,
+                           OneWindow<L, mirror ? bMirrorsA : runsA ? 0 : 1>>;
 
     StripLanes<L>& lanes;
     ChannelStrip& a;
@@ -321,8 +406,8 @@ struct TwoStripsOf {
     /// nonetheless: a zero in its limiter window, an idle step of its lane
     /// of the limiter sections (`limiter`, as the compress loop holds them).
     template <class Limiter>
-    void sleeperFrameStart(Limiter& limiter) noexcept {
-        (Asleep == 0 ? a : b).limiterDetector.pushZero();
+    void sleeperFrameStart(Limiter& limiter, LimiterWindows& windows) noexcept {
+        windows.pushZero(Asleep);
         limiter.idleLane(Asleep);
     }
     L linkLevels(L level, LevelLink link) const noexcept {
@@ -330,14 +415,12 @@ struct TwoStripsOf {
         if (Asleep == 1) level = L(level.lane0(), 0.0);
         return linkLanes(level, link);
     }
-    L pushMagnitude(L m) noexcept {
-        if (mirror) return L(a.limiterDetector.pushMagnitude(m.lane0()));
-        return L(runsA ? a.limiterDetector.pushMagnitude(m.lane0()) : 0.0,
-                 runsB ? b.limiterDetector.pushMagnitude(m.lane1()) : 0.0);
+    /// The windows taken for a loop, and put back after it.
+    LimiterWindows limiterWindows() noexcept {
+        return LimiterWindows(a.limiterDetector.window(), b.limiterDetector.window());
     }
-    void pushZero() noexcept {
-        if (runsA) a.limiterDetector.pushZero();
-        if (runsB) b.limiterDetector.pushZero();
+    void keepLimiterWindows(LimiterWindows& windows) noexcept {
+        windows.storeTo(a.limiterDetector.window(), b.limiterDetector.window());
     }
 };
 
