@@ -14,16 +14,21 @@ namespace tarvo {
 /// pi/2, a sine's peak-to-mean ratio: the average level's factor.
 constexpr double kSinePeakToMean = 1.5707963267948966;
 
-/// The hold with instant attack and its release from the smoothed window
-/// maximum p: where p > hold the hold takes p at once, and the release
-/// section then behaves as if it had passed p (its input history takes p
-/// either way); else the hold follows the release section's output.
-/// Returns the new hold, the peak level.
+/// The hold with instant attack: the smoothed window maximum p where
+/// p > hold, else `released`, the release section's step on p.
+template <typename V>
+TARVO_ALWAYS_INLINE V nextHold(V hold, V p, V released) noexcept {
+    return select(p > hold, p, released);
+}
+
+/// The hold and its release from the smoothed window maximum p (nextHold):
+/// where the hold takes p at once, the release section then behaves as if
+/// it had passed p (its input history takes p either way), else the hold
+/// follows the release section's output. Returns the new hold, the peak
+/// level.
 template <typename V>
 TARVO_ALWAYS_INLINE V holdPeak(BiquadOf<V>& releaseFilter, V& hold, V p) noexcept {
-    const auto attack = p > hold;
-    const V released = releaseFilter.process(p);
-    hold = select(attack, p, released);
+    hold = nextHold(hold, p, releaseFilter.process(p));
     releaseFilter.y1 = hold;
     return hold;
 }

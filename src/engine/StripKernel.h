@@ -174,62 +174,88 @@ void idleLimiterLane(LimiterSections<L>& sections, int lane) noexcept {
     copyLane(sections, idled, lane);
 }
 
-/// The limiter sections as a loop runs them, in registers: loaded from the
-/// lanes' state, stored back after the loop.
+/// The gain smoother and the limiter sections as the compress loop runs
+/// them, in registers: loaded from the lanes' state, stored back after.
 template <typename V>
-struct RunningLimiter {
-    LimiterSections<V> sections;
+struct RunningCompressor {
+    EnvelopeOf<V> smoother;
+    LimiterSections<V> limiter;
 
-    explicit RunningLimiter(const LimiterSections<V>& state) noexcept : sections(state) {}
-    void storeTo(LimiterSections<V>& state) const noexcept { state = sections; }
-    TARVO_ALWAYS_INLINE void process(V windowMax, V a, V& peakLevel, V& averageLevel) noexcept {
-        sections.process(windowMax, a, peakLevel, averageLevel);
+    RunningCompressor(const EnvelopeOf<V>& smootherState,
+                      const LimiterSections<V>& limiterState) noexcept
+        : smoother(smootherState), limiter(limiterState) {}
+    void storeTo(EnvelopeOf<V>& smootherState, LimiterSections<V>& limiterState) const noexcept {
+        smootherState = smoother;
+        limiterState = limiter;
     }
-    TARVO_ALWAYS_INLINE void idle() noexcept { sections.idle(); }
-    /// An idle step of lane `lane` only.
-    void idleLane(int lane) noexcept { idleLimiterLane(sections, lane); }
+    /// One sub-sample: the smoother on `in`, its output returned; the
+    /// limiter on the window maximum and the newest magnitude a, its held
+    /// peak level and average level out.
+    TARVO_ALWAYS_INLINE V process(V in, V windowMax, V a, V& peakLevel,
+                                  V& averageLevel) noexcept {
+        limiter.process(windowMax, a, peakLevel, averageLevel);
+        return smoother.process(in);
+    }
+    /// One sub-sample with the limiter idle (its sections decay on zeros,
+    /// hold is kept): the smoother's output.
+    TARVO_ALWAYS_INLINE V processIdle(V in) noexcept {
+        limiter.idle();
+        return smoother.process(in);
+    }
+    /// An idle step of lane `lane` of the limiter only.
+    void idleLane(int lane) noexcept { idleLimiterLane(limiter, lane); }
 };
 
 #if defined(__AVX2__)
-/// The AVX2 build's: the peak and the average sections, independent of
-/// each other, side by side in one 32-byte register; the release section
-/// and the hold as in LimiterSections.
+/// The AVX2 build's: independent sections side by side in 32-byte
+/// registers, the limiter's peak and average sections in one, and the
+/// smoother's output section beside the limiter's release section in
+/// another; the hold as in LimiterSections (holdPeak).
 template <>
-struct RunningLimiter<Lanes2> {
+struct RunningCompressor<Lanes2> {
+    EnvelopeOf<Lanes2> smoother;  ///< its outputFilter's history is in outputAndRelease
     BiquadOf<Lanes4> peakAndAverage;
-    BiquadOf<Lanes2> releaseFilter;
+    BiquadOf<Lanes4> outputAndRelease;
     Lanes2 hold;
 
-    explicit RunningLimiter(const LimiterSections<Lanes2>& state) noexcept
-        : peakAndAverage(pairSections(state.peakFilter, state.averageFilter)),
-          releaseFilter(state.releaseFilter),
-          hold(state.hold) {}
-    void storeTo(LimiterSections<Lanes2>& state) const noexcept {
-        unpairSections(peakAndAverage, state.peakFilter, state.averageFilter);
-        state.releaseFilter = releaseFilter;
-        state.hold = hold;
+    RunningCompressor(const EnvelopeOf<Lanes2>& smootherState,
+                      const LimiterSections<Lanes2>& limiterState) noexcept
+        : smoother(smootherState),
+          peakAndAverage(pairSections(limiterState.peakFilter, limiterState.averageFilter)),
+          outputAndRelease(pairSections(smootherState.outputFilter, limiterState.releaseFilter)),
+          hold(limiterState.hold) {}
+    void storeTo(EnvelopeOf<Lanes2>& smootherState,
+                 LimiterSections<Lanes2>& limiterState) const noexcept {
+        smootherState = smoother;
+        unpairSections(peakAndAverage, limiterState.peakFilter, limiterState.averageFilter);
+        unpairSections(outputAndRelease, smootherState.outputFilter, limiterState.releaseFilter);
+        limiterState.hold = hold;
     }
-    TARVO_ALWAYS_INLINE void process(Lanes2 windowMax, Lanes2 a, Lanes2& peakLevel,
-                                     Lanes2& averageLevel) noexcept {
+    TARVO_ALWAYS_INLINE Lanes2 process(Lanes2 in, Lanes2 windowMax, Lanes2 a,
+                                       Lanes2& peakLevel, Lanes2& averageLevel) noexcept {
+        smoother.follow(in);
         const Lanes4 smoothed = peakAndAverage.process(Lanes4(windowMax, a));
-        peakLevel = holdPeak(releaseFilter, hold, smoothed.low());
+        const Lanes2 p = smoothed.low();
+        // holdPeak with the release section in the high half.
+        const Lanes4 out = outputAndRelease.process(Lanes4(smoother.envelope, p));
+        hold = nextHold(hold, p, out.high());
+        outputAndRelease.y1 = Lanes4(out.low(), hold);
+        peakLevel = hold;
         averageLevel = smoothed.high() * kSinePeakToMean;
+        return out.low();
     }
-    TARVO_ALWAYS_INLINE void idle() noexcept {
+    TARVO_ALWAYS_INLINE Lanes2 processIdle(Lanes2 in) noexcept {
+        smoother.follow(in);
         peakAndAverage.process(0.0);
-        releaseFilter.process(0.0);
+        return outputAndRelease.process(Lanes4(smoother.envelope, Lanes2(0.0))).low();
     }
-    /// An idle step of lane `lane` only.
     void idleLane(int lane) noexcept {
         BiquadOf<Lanes4> idled = peakAndAverage;
         idled.process(0.0);
-        peakAndAverage.x1 = withLaneOf(peakAndAverage.x1, idled.x1, lane);
-        peakAndAverage.x2 = withLaneOf(peakAndAverage.x2, idled.x2, lane);
-        peakAndAverage.y1 = withLaneOf(peakAndAverage.y1, idled.y1, lane);
-        peakAndAverage.y2 = withLaneOf(peakAndAverage.y2, idled.y2, lane);
-        BiquadOf<Lanes2> released = releaseFilter;
-        released.process(0.0);
-        copyLane(releaseFilter, released, lane);
+        peakAndAverage = withHistoryOf(peakAndAverage, idled, laneInBothHalves(lane));
+        idled = outputAndRelease;
+        idled.process(0.0);
+        outputAndRelease = withHistoryOf(outputAndRelease, idled, laneInHighHalf(lane));
     }
 };
 #endif
@@ -242,9 +268,7 @@ enum class LimiterPosition { pre, post, off };
 /// through the scoop and the mix), the limiter's average and peak gains.
 /// The recursions: gain smoother, limiter sections, the "Post"/"Off" scoop.
 /// With linkedLevels the lanes' levels are equal and the static gain is
-/// computed once. The smoother and the limiter share nothing but the static
-/// gains, so each runs as a loop of its own, whose state then fits in
-/// registers.
+/// computed once.
 template <LimiterPosition Position, bool Scoop, class Strips>
 void compressRows(Strips& s, bool linkedLevels) noexcept {
     using V = typename Strips::Value;
@@ -254,8 +278,7 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     const ScoopMix<V> mix(settings);
     const V ceiling = settings.limiterDetector.limiterCeiling;
     const bool unity = settings.gainComputer.inverseRatio == 1.0;
-    auto smoother = s.gainSmoother();
-    RunningLimiter<V> limiter(s.limiter());
+    RunningCompressor<V> running(s.gainSmoother(), s.limiter());
     auto scoopWet = s.scoopWet();  // used for "Post" and "Off"
     auto scoopDry = s.scoopDry();
     const std::uint32_t n = s.count();
@@ -264,35 +287,32 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     V* processed = s.processed();
     V* peakGain = s.peakGains();
     V* averageGain = s.averageGains();
-    for (std::uint32_t i = 0; i < n; ++i) {
-        const V x = s.audio(i);
-        const V g = gain[i];
-        // The smoother follows 2 - g, so more reduction is a rise (attack path).
-        const V smoothed = smoother.process(2.0 - g);
-        const V y = (2.0 - smoothed) * x;
-        processed[i] = pre ? y : mix.template apply<Scoop>(y, x, scoopWet, scoopDry);
-    }
     auto windows = s.limiterWindows();
     for (std::uint32_t i = 0; i < n; ++i) {
         if constexpr (Strips::sleeperIdles) {
-            if (s.frameStarts(i)) s.sleeperFrameStart(limiter, windows);
+            if (s.frameStarts(i)) s.sleeperFrameStart(running, windows);
         }
+        const V x = s.audio(i);
+        const V g = gain[i];
+        // The smoother follows 2 - g, so more reduction is a rise (attack path).
+        V smoothed;
         if (limiting) {
             // The window per strip; the sections and the gains in lanes.
-            const V a = magnitude(s.limiterKey(i) * gain[i]);
+            const V a = magnitude(s.limiterKey(i) * g);
             V peakLevel, averageLevel;
-            limiter.process(windows.push(a), a, peakLevel, averageLevel);
+            smoothed = running.process(2.0 - g, windows.push(a), a, peakLevel, averageLevel);
             peakGain[i] = limitGain(peakLevel, ceiling);
             averageGain[i] = limitGain(averageLevel, ceiling);
         } else {
             // Idle: a zero enters the window, the sections decay, hold is kept.
             windows.pushZero();
-            limiter.idle();
+            smoothed = running.processIdle(2.0 - g);
         }
+        const V y = (2.0 - smoothed) * x;
+        processed[i] = pre ? y : mix.template apply<Scoop>(y, x, scoopWet, scoopDry);
     }
     s.keepLimiterWindows(windows);
-    s.gainSmoother() = smoother;
-    limiter.storeTo(s.limiter());
+    running.storeTo(s.gainSmoother(), s.limiter());
     if (Scoop && !pre) {
         s.scoopWet() = scoopWet;
         s.scoopDry() = scoopDry;

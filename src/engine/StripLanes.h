@@ -404,11 +404,11 @@ struct TwoStripsOf {
     }
     /// What the asleep strip takes at the start of a frame in which it runs
     /// nonetheless: a zero in its limiter window, an idle step of its lane
-    /// of the limiter sections (`limiter`, as the compress loop holds them).
-    template <class Limiter>
-    void sleeperFrameStart(Limiter& limiter, LimiterWindows& windows) noexcept {
+    /// of the limiter sections (in `running`, as the compress loop holds them).
+    template <class Running>
+    void sleeperFrameStart(Running& running, LimiterWindows& windows) noexcept {
         windows.pushZero(Asleep);
-        limiter.idleLane(Asleep);
+        running.idleLane(Asleep);
     }
     L linkLevels(L level, LevelLink link) const noexcept {
         if (Asleep == 0) level = L(0.0, level.lane1());

@@ -54,11 +54,24 @@ inline Lanes4 select(Lanes4Mask m, Lanes4 then, Lanes4 otherwise) noexcept {
     return Lanes4(_mm256_blendv_pd(otherwise.v, then.v, m.bits));
 }
 
-/// `to` with lane `lane` (0 or 1) of each half taken from `from`: how one
-/// strip's lane of a pair of sections is set apart.
-inline Lanes4 withLaneOf(Lanes4 to, Lanes4 from, int lane) noexcept {
-    return Lanes4(lane == 0 ? _mm256_blend_pd(to.v, from.v, 0x5)
-                            : _mm256_blend_pd(to.v, from.v, 0xA));
+/// Lane masks (bit k: lane k) for lane `lane` (0 or 1) of a strip: of
+/// each half, or of the high half only.
+inline constexpr int laneInBothHalves(int lane) noexcept { return lane == 0 ? 0x5 : 0xA; }
+inline constexpr int laneInHighHalf(int lane) noexcept { return lane == 0 ? 0x4 : 0x8; }
+
+/// `to` with the lanes of `lanes` (a lane mask) taken from `from`'s
+/// histories: how one strip's lane of a pair of sections is set apart.
+inline BiquadOf<Lanes4> withHistoryOf(BiquadOf<Lanes4> to, const BiquadOf<Lanes4>& from,
+                                      int lanes) noexcept {
+    const Lanes4Mask take{_mm256_castsi256_pd(
+        _mm256_set_epi64x(lanes & 8 ? -1 : 0, lanes & 4 ? -1 : 0, lanes & 2 ? -1 : 0,
+                          lanes & 1 ? -1 : 0))};
+    const auto blend = [take](Lanes4 kept, Lanes4 taken) { return select(take, taken, kept); };
+    to.x1 = blend(to.x1, from.x1);
+    to.x2 = blend(to.x2, from.x2);
+    to.y1 = blend(to.y1, from.y1);
+    to.y2 = blend(to.y2, from.y2);
+    return to;
 }
 
 /// Sections `low` and `high` side by side: coefficients and histories.
