@@ -479,6 +479,25 @@ inline void staticGainRow(const GainComputer& c, Lanes2* row, std::uint32_t n,
     }
     if (i < n) row[i] = staticGainOf(c, row[i]);
 }
+#elif TARVO_LANES_SSE2
+/// The static gains of a row of `n` level pairs, in place, two levels at a
+/// time (the SSE2 build). `linked`: both lanes hold the same level, whose
+/// gain is computed once (from lane 0) and given to both.
+inline void staticGainRow(const GainComputer& c, Lanes2* row, std::uint32_t n,
+                          bool linked) noexcept {
+    if (!linked) {
+        for (std::uint32_t i = 0; i < n; ++i) row[i] = staticGainOf(c, row[i]);
+        return;
+    }
+    std::uint32_t i = 0;
+    for (; i + 2 <= n; i += 2) {
+        // Lane 0 of entries i and i + 1.
+        const Lanes2 g = staticGainOf(c, Lanes2(_mm_unpacklo_pd(row[i].v, row[i + 1].v)));
+        row[i] = g.spread0();
+        row[i + 1] = g.spread1();
+    }
+    if (i < n) row[i] = staticGainOf(c, row[i].lane0());
+}
 #endif
 
 }  // namespace tarvo

@@ -373,10 +373,12 @@ struct TwoStripsOf {
     /// levels (equal in both lanes, and in the twin of a one-strip mode)
     /// computed once, from lane 0 also when strip A sleeps; else per lane,
     /// a lane that does not run getting 1. Every strip carries the same gain
-    /// computer, so the AVX2 build takes A's for both lanes.
+    /// computer, so the SSE2 and AVX2 builds take A's for both lanes,
+    /// branch-free over several levels at once (staticGainRow); the plain
+    /// one calls staticGain per lane.
     void staticGains(bool unity, bool linked) noexcept {
         L* row = rows.level;
-#if defined(__AVX2__)
+#if defined(__AVX2__) || TARVO_LANES_SSE2
         if constexpr (std::is_same<L, Lanes2>::value) {
             if (unity) {
                 for (std::uint32_t i = 0; i < n; ++i) row[i] = 1.0;
