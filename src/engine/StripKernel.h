@@ -47,14 +47,18 @@ inline void linkLimiterLanes(L& average, L& peak) noexcept {
 }
 
 #if defined(__AVX2__)
-/// detectRows with the key high-pass on, its sections and the level
-/// detector's staggered in 32-byte registers (the AVX2 build): in the step
-/// for sub-sample i the high-pass's first section runs at i beside its
-/// second at i - 1, then the detector's input low-pass at i - 1 beside its
-/// output low-pass at i - 2, and its envelope follows at i - 1. Each
-/// section's input is already there when it runs, so every section takes
-/// the same inputs in the same order as when they run one after the other
-/// (as in the first two and the last two sub-samples, and in runs of one).
+/// detectRows with the key high-pass on, for the AVX2 build: the
+/// high-pass's two sections side by side in one 32-byte register, the first
+/// at sub-sample i beside the second at i - 2, whose input (the first's
+/// output then) is the pair's y2. One step apart, the first section's
+/// newest output would be an input of the pair's next step, whose sum takes
+/// the input first: its recursion would wait on the whole sum. Two steps
+/// apart, neither section waits on the other. The level detector then runs
+/// at i - 2, its sections one after the other (its output low-pass beside
+/// its input low-pass would put the pair on the envelope's recursion). Every
+/// section takes the same inputs in the same order as when they run one
+/// after the other (as in the first two and the last two sub-samples, and
+/// in runs of one), so the bits are the same.
 template <LevelLink link, class Strips>
 void detectRowsStaggered(Strips& s) noexcept {
     using V = typename Strips::Value;
@@ -77,22 +81,19 @@ void detectRowsStaggered(Strips& s) noexcept {
         return;
     }
     first.process(s.key(0));
-    const V key0 = second.process(first.y1);
     first.process(s.key(1));
-    follow(key0);
     BiquadOf<Lanes4> highPass = pairSections(first, second);
-    BiquadOf<Lanes4> lowPass = pairSections(detector.inputFilter, detector.outputFilter);
     for (std::uint32_t i = 2; i < n; ++i) {
-        const Lanes4 key = highPass.process(Lanes4(s.key(i), highPass.y1.low()));
-        const Lanes4 smoothed =
-            lowPass.process(Lanes4(magnitude(key.high()), detector.envelope));
-        detector.follow(smoothed.low());
-        level[i - 2] = s.linkLevels(smoothed.high() * gain, link);
+        // The first section at i beside the second at i - 2, on the first's output then.
+        const Lanes4 key = highPass.process(Lanes4(s.key(i), highPass.y2.low()));
+        follow(key.high());
+        detect(i - 2);
     }
     unpairSections(highPass, first, second);
-    unpairSections(lowPass, detector.inputFilter, detector.outputFilter);
+    const V last = first.y1;
+    follow(second.process(first.y2));
     detect(n - 2);
-    follow(second.process(first.y1));
+    follow(second.process(last));
     detect(n - 1);
     s.levelDetector() = detector;
 }
