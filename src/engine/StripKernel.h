@@ -166,12 +166,12 @@ struct ScoopMix {
     }
 };
 
-/// One idle step of lane `lane` of the limiter sections (the window's zero
-/// is the strip's to push); the other lane is kept.
+/// `steps` idle steps of lane `lane` of the limiter sections (the window's
+/// zeros are the strip's to push); the other lane is kept.
 template <class L>
-void idleLimiterLane(LimiterSections<L>& sections, int lane) noexcept {
+void idleLimiterLane(LimiterSections<L>& sections, int lane, std::uint32_t steps = 1) noexcept {
     LimiterSections<L> idled = sections;
-    idled.idle();
+    for (std::uint32_t k = 0; k < steps; ++k) idled.idle();
     copyLane(sections, idled, lane);
 }
 

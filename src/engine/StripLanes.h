@@ -378,7 +378,7 @@ struct TwoStripsOf {
     /// one calls staticGain per lane.
     void staticGains(bool unity, bool linked) noexcept {
         L* row = rows.level;
-#if defined(__AVX2__) || TARVO_LANES_SSE2
+#if TARVO_LANES_SSE2  // also defined in the AVX2 build
         if constexpr (std::is_same<L, Lanes2>::value) {
             if (unity) {
                 for (std::uint32_t i = 0; i < n; ++i) row[i] = 1.0;
@@ -527,10 +527,8 @@ TARVO_NOINLINE void runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Channe
     // The asleep lane as it was, but for its window's zeros and its
     // sections' idle steps, one a frame.
     lanes.restoreHistory(kept, Asleep);
-    for (std::uint32_t j = 0; j < frames; ++j) {
-        asleep.limiterDetector.pushZero();
-        idleLimiterLane(lanes.limiter, Asleep);
-    }
+    for (std::uint32_t j = 0; j < frames; ++j) asleep.limiterDetector.pushZero();
+    idleLimiterLane(lanes.limiter, Asleep, frames);
 }
 
 /// `frames` frames of the pair in which strip Asleep (0: A, 1: B) does not
