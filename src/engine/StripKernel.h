@@ -428,34 +428,57 @@ TARVO_ALWAYS_INLINE double staticGain(const GainComputer& computer, bool unity,
     return (unity || l < computer.floorLevel) ? 1.0 : computer.curve(l) / l;
 }
 
+/// The gain computer's settings and its table row as values of type W,
+/// taken once for a row of levels, so that the loop over the row holds them
+/// in registers instead of reading the row of the table at every level.
+template <typename W>
+struct StaticGainCurve {
+    W kneeQuartic, kneeCubic, kneeEnd, floorLevel, curveScale, threshold;
+    W p[10];  ///< the table row: the upper curve's coefficients, p[9] its limit
+    bool upper;  ///< the upper curve applies above the knee (else the threshold)
+
+    explicit StaticGainCurve(const GainComputer& c) noexcept
+        : kneeQuartic(c.kneeQuartic),
+          kneeCubic(c.kneeCubic),
+          kneeEnd(c.kneeEnd),
+          floorLevel(c.floorLevel),
+          curveScale(c.curveScale),
+          threshold(c.threshold),
+          upper(c.inverseRatio > 0.0) {
+        const double* row = kGainComputerPowerTable[c.tableRow];
+        for (int k = 0; k < 10; ++k) p[k] = W(row[k]);
+    }
+};
+
 /// staticGain (unity false) over a value type W of one or more levels
 /// l >= 0, without branches: the knee's quartic and the upper curve are
 /// both computed, each with the operations of GainComputer::curve in their
 /// order, and the one that applies is kept; 1 under the floor.
 template <typename W>
-TARVO_ALWAYS_INLINE W staticGainOf(const GainComputer& c, W l) noexcept {
+TARVO_ALWAYS_INLINE W staticGainOf(const StaticGainCurve<W>& c, W l) noexcept {
     const W x2 = l * l;
     const W x3 = x2 * l;
     const W x4 = x2 * x2;
-    const W knee = (W(c.kneeQuartic) * x4 + W(c.kneeCubic) * x3) + l;
-    const double* p = kGainComputerPowerTable[c.tableRow];
-    const W v = select(l > W(p[9]), W(p[9]), l);
+    const W knee = (c.kneeQuartic * x4 + c.kneeCubic * x3) + l;
+    const W* p = c.p;
+    const W v = select(l > p[9], p[9], l);
     const W v2 = v * v;
     const W v4 = v2 * v2;
-    const W upper = (((W(p[7]) * v + W(p[6])) * v2 + W(p[8]) * v4 + W(p[5]) * v + W(p[4])) * v4 +
-                     (W(p[3]) * v + W(p[2])) * v2 + W(p[1]) * v + W(p[0])) *
-                    W(c.curveScale);
-    const W above = c.inverseRatio > 0.0 ? upper : W(c.threshold);
-    const W curve = select(l < W(c.kneeEnd), knee, above);
-    return select(l < W(c.floorLevel), W(1.0), curve / l);
+    const W upper = (((p[7] * v + p[6]) * v2 + p[8] * v4 + p[5] * v + p[4]) * v4 +
+                     (p[3] * v + p[2]) * v2 + p[1] * v + p[0]) *
+                    c.curveScale;
+    const W above = c.upper ? upper : c.threshold;
+    const W curve = select(l < c.kneeEnd, knee, above);
+    return select(l < c.floorLevel, W(1.0), curve / l);
 }
 
 #if defined(__AVX2__)
 /// The static gains of a row of `n` level pairs, in place, four levels at a
 /// time (the AVX2 build). `linked`: both lanes hold the same level, whose
 /// gain is computed once (from lane 0) and given to both.
-inline void staticGainRow(const GainComputer& c, Lanes2* row, std::uint32_t n,
+inline void staticGainRow(const GainComputer& computer, Lanes2* row, std::uint32_t n,
                           bool linked) noexcept {
+    const StaticGainCurve<Lanes4> c(computer);
     std::uint32_t i = 0;
     if (linked) {
         for (; i + 4 <= n; i += 4) {
@@ -470,7 +493,8 @@ inline void staticGainRow(const GainComputer& c, Lanes2* row, std::uint32_t n,
             row[i + 2] = secondGains.low();
             row[i + 3] = secondGains.high();
         }
-        for (; i < n; ++i) row[i] = staticGainOf(c, row[i].lane0());
+        const StaticGainCurve<double> one(computer);
+        for (; i < n; ++i) row[i] = staticGainOf(one, row[i].lane0());
         return;
     }
     for (; i + 2 <= n; i += 2) {
@@ -478,14 +502,15 @@ inline void staticGainRow(const GainComputer& c, Lanes2* row, std::uint32_t n,
         row[i] = g.low();
         row[i + 1] = g.high();
     }
-    if (i < n) row[i] = staticGainOf(c, row[i]);
+    if (i < n) row[i] = staticGainOf(StaticGainCurve<Lanes2>(computer), row[i]);
 }
 #elif TARVO_LANES_SSE2
 /// The static gains of a row of `n` level pairs, in place, two levels at a
 /// time (the SSE2 build). `linked`: both lanes hold the same level, whose
 /// gain is computed once (from lane 0) and given to both.
-inline void staticGainRow(const GainComputer& c, Lanes2* row, std::uint32_t n,
+inline void staticGainRow(const GainComputer& computer, Lanes2* row, std::uint32_t n,
                           bool linked) noexcept {
+    const StaticGainCurve<Lanes2> c(computer);
     if (!linked) {
         for (std::uint32_t i = 0; i < n; ++i) row[i] = staticGainOf(c, row[i]);
         return;
@@ -497,7 +522,7 @@ inline void staticGainRow(const GainComputer& c, Lanes2* row, std::uint32_t n,
         row[i] = g.spread0();
         row[i + 1] = g.spread1();
     }
-    if (i < n) row[i] = staticGainOf(c, row[i].lane0());
+    if (i < n) row[i] = staticGainOf(StaticGainCurve<double>(computer), row[i].lane0());
 }
 #endif
 
