@@ -18,14 +18,14 @@ inline void LaneEngine<L>::runBoth(const double* keyA, const double* keyB,
     const std::uint32_t n = a.subSampleCount;
     double* newestA = r.newest[0];
     double* newestB = r.newest[1];
-    a.upsampler.processRun(keyA, a.inputGain, frames, r.key[0], newestA);
-    b.upsampler.processRun(keyB, b.inputGain, frames, r.key[1], newestB);
+    Upsampler::processRunPair(a.upsampler, b.upsampler, keyA, keyB, a.inputGain, b.inputGain,
+                              frames, r.key[0], r.key[1], newestA, newestB);
     for (std::uint32_t j = 0; j < frames; ++j)
         r.limiterKey[j] = L(magnitude(newestA[j]), magnitude(newestB[j]));
-    if (externalAudio) {
-        audioUpsamplerLeft.processRun(audioA, a.inputGain, frames, r.audio[0], newestA);
-        audioUpsamplerRight.processRun(audioB, b.inputGain, frames, r.audio[1], newestB);
-    }
+    if (externalAudio)
+        Upsampler::processRunPair(audioUpsamplerLeft, audioUpsamplerRight, audioA, audioB,
+                                  a.inputGain, b.inputGain, frames, r.audio[0], r.audio[1],
+                                  newestA, newestB);
     const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
     runLanes(lanes(), a, b, r, frames, externalAudio, link, linkLimiter);
     for (std::uint32_t j = 0; j < frames; ++j)

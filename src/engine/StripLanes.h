@@ -460,8 +460,16 @@ TARVO_ALWAYS_INLINE L downsampleLanes(StripLanes<L>& lanes, ChannelStrip& a, Cha
                      RunsB ? d.lane1() + nextNoise(db.noiseSeed, db.noiseLevel) : 0.0);
         },
         [&](L u0, L u1) {
-            return L(RunsA ? a.downsampler.halfband.process(u0.lane0(), u1.lane0()) : 0.0,
-                     RunsB ? b.downsampler.halfband.process(u0.lane1(), u1.lane1()) : 0.0);
+            if constexpr (RunsA && RunsB) {
+                double ya, yb;
+                HalfbandDecimator::processPair(a.downsampler.halfband, b.downsampler.halfband,
+                                               u0.lane0(), u1.lane0(), u0.lane1(), u1.lane1(),
+                                               ya, yb);
+                return L(ya, yb);
+            } else {
+                return L(RunsA ? a.downsampler.halfband.process(u0.lane0(), u1.lane0()) : 0.0,
+                         RunsB ? b.downsampler.halfband.process(u0.lane1(), u1.lane1()) : 0.0);
+            }
         });
 }
 
@@ -553,9 +561,13 @@ TARVO_NOINLINE void runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a,
     const EnvelopeOf<L> level = lanes.level;
     upsampleAwakeKeys<Asleep>(a, b, rows, keyA, keyB, frames);
     double* newest = rows.newest[1 - Asleep];  // scratch now: the limiter keys are made
-    if (audioUpsamplerA)
+    if (audioUpsamplerA && audioUpsamplerB)
+        Upsampler::processRunPair(*audioUpsamplerA, *audioUpsamplerB, audioA, audioB,
+                                  a.inputGain, b.inputGain, frames, rows.audio[0],
+                                  rows.audio[1], newest, newest);
+    else if (audioUpsamplerA)
         audioUpsamplerA->processRun(audioA, a.inputGain, frames, rows.audio[0], newest);
-    if (audioUpsamplerB)
+    else if (audioUpsamplerB)
         audioUpsamplerB->processRun(audioB, b.inputGain, frames, rows.audio[1], newest);
     runLanes<Asleep, true>(lanes, a, b, rows, frames, audioUpsamplerA != nullptr, link, false);
     for (std::uint32_t j = 0; j < frames; ++j)

@@ -71,10 +71,18 @@ struct HalfbandFir {
 
     HalfbandFir();
 
-    /// sum_{k=0}^{175} taps[k] * delay.at(k), in 22 blocks of 8 on two lanes
-    /// with four partial sums, combined as ((s1 + s0) + (s3 + s2)) per lane
-    /// and then high lane + low lane.
+    /// sum_{k=0}^{175} taps[k] * delay.at(k), in 22 blocks of 8 with eight
+    /// partial sums (tap k into sum k mod 8: s0a, s0b, s1a, s1b, ... s3b),
+    /// combined as low = (s1a + s0a) + (s3a + s2a), high likewise over the b
+    /// sums, and high + low.
     double dot() const noexcept;
+    /// dot() of two stages at once: a's into ya, b's into yb, each with the
+    /// same partial sums, in the same order, as dot() (so the same bits).
+    /// One sum's additions form a chain that waits on itself; two sums side
+    /// by side fill each other's waits, and read the taps once (every stage
+    /// holds the same kernel, so a's taps serve both).
+    static void dotPair(const HalfbandFir& a, const HalfbandFir& b, double& ya,
+                        double& yb) noexcept;
 
     AlignedDoubles<kTapCount> taps;
     int tapCount = kTapCount;
@@ -91,6 +99,10 @@ public:
     static constexpr int kLatency = 86;
 
     void process(double x, double& y0, double& y1) noexcept;
+    /// process on two stages at once (a on xa, b on xb), the same bits as
+    /// one after the other.
+    static void processPair(HalfbandInterpolator& a, HalfbandInterpolator& b, double xa,
+                            double xb, double (&ya)[2], double (&yb)[2]) noexcept;
     /// Clears the delay line; the kernel is kept.
     void reset() noexcept { fir_.delay.reset(); }
     int activeTaps() const noexcept { return fir_.activeTaps; }
@@ -118,6 +130,10 @@ public:
     HalfbandDecimator() : centre_(fir_.centre) {}
 
     double process(double u0, double u1) noexcept;
+    /// process on two stages at once: a on (u0a, u1a) into ya, b on
+    /// (u0b, u1b) into yb, the same bits as one after the other.
+    static void processPair(HalfbandDecimator& a, HalfbandDecimator& b, double u0a, double u1a,
+                            double u0b, double u1b, double& ya, double& yb) noexcept;
     /// Clears both delay lines; the kernel is kept.
     void reset() noexcept {
         fir_.delay.reset();

@@ -26,6 +26,32 @@ void Upsampler::processRun(const double* in, double gain, std::uint32_t frames, 
     }
 }
 
+void Upsampler::processRunPair(Upsampler& a, Upsampler& b, const double* inA,
+                               const double* inB, double gainA, double gainB,
+                               std::uint32_t frames, double* outA, double* outB,
+                               double* newestA, double* newestB) noexcept {
+    if (!a.hq) {
+        a.processRun(inA, gainA, frames, outA, newestA);
+        b.processRun(inB, gainB, frames, outB, newestB);
+        return;
+    }
+    const auto factor = static_cast<std::uint32_t>(a.factor);
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        double ya[2];
+        double yb[2];
+        HalfbandInterpolator::processPair(a.halfband, b.halfband, gainA * inA[j], gainB * inB[j],
+                                          ya, yb);
+        double* frameA = outA + j * factor;
+        double* frameB = outB + j * factor;
+        a.interpolator.process(ya[0], frameA);
+        a.interpolator.process(ya[1], frameA + a.stageFactor);
+        b.interpolator.process(yb[0], frameB);
+        b.interpolator.process(yb[1], frameB + b.stageFactor);
+        newestA[j] = a.interpolator.history[3];
+        newestB[j] = b.interpolator.history[3];
+    }
+}
+
 void Upsampler::setOversampling(int newFactor, bool newHq, double noiseLevel) noexcept {
     factor = supportedFactor(newFactor);
     stageFactor = stageFactorFor(factor, newHq);

@@ -27,6 +27,12 @@ struct Upsampler {
     /// interpolator (noise included) at newest[j].
     void processRun(const double* in, double gain, std::uint32_t frames, double* out,
                     double* newest) noexcept;
+    /// processRun of two upsamplers with equal settings over the same frames
+    /// (a on inA, b on inB), the same bits as one after the other; with hq
+    /// their halfband stages run side by side.
+    static void processRunPair(Upsampler& a, Upsampler& b, const double* inA, const double* inB,
+                               double gainA, double gainB, std::uint32_t frames, double* outA,
+                               double* outB, double* newestA, double* newestB) noexcept;
     /// Clears the interpolator history and the halfband delay line; seed,
     /// factors and noise level are kept.
     void reset() noexcept;
