@@ -15,7 +15,6 @@ inline void LaneEngine<L>::runBoth(const double* keyA, const double* keyB,
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
     LaneRows<L>& r = rows();
-    const std::uint32_t n = a.subSampleCount;
     double* newestA = r.newest[0];
     double* newestB = r.newest[1];
     Upsampler::processRunPair(a.upsampler, b.upsampler, keyA, keyB, a.inputGain, b.inputGain,
@@ -28,8 +27,7 @@ inline void LaneEngine<L>::runBoth(const double* keyA, const double* keyB,
                                   newestA, newestB);
     const bool linkLimiter = link == LevelLink::average && (a.limiterPre || a.limiterPost);
     runLanes(lanes(), a, b, r, frames, externalAudio, link, linkLimiter);
-    for (std::uint32_t j = 0; j < frames; ++j)
-        y[j] = downsampleLanes<true, true>(lanes(), a, b, r.processed + j * n);
+    downsampleRun<true, true>(lanes(), a, b, r.processed, frames, y);
 }
 
 template <class L>
@@ -50,10 +48,16 @@ L LaneEngine<L>::downsampleRows0(bool downA, bool downB) noexcept {
     const double* rowB = keyRow(1);
     L rows[8];
     for (std::uint32_t i = 0; i < a.subSampleCount; ++i) rows[i] = L(rowA[i], rowB[i]);
-    if (downA && downB) return downsampleLanes<true, true>(lanes(), a, b, rows);
+    L y;
+    if (downA && downB) {
+        downsampleRun<true, true>(lanes(), a, b, rows, 1, &y);
+        return y;
+    }
     const DecimatorSections<L> before = lanes().decimator;
-    const L y = downA ? downsampleLanes<true, false>(lanes(), a, b, rows)
-                      : downsampleLanes<false, true>(lanes(), a, b, rows);
+    if (downA)
+        downsampleRun<true, false>(lanes(), a, b, rows, 1, &y);
+    else
+        downsampleRun<false, true>(lanes(), a, b, rows, 1, &y);
     copyLane(lanes().decimator, before, downA ? 1 : 0);
     return y;
 }
@@ -287,14 +291,18 @@ inline void LaneEngine<L>::singleFrames(const HostChunk& in, HostChunk& out,
         const std::uint32_t count = static_cast<std::uint32_t>(end - i);
         double* newest = r.newest[0];
         double* unused = r.newest[1];
-        a.upsampler.processRun(key + i, a.inputGain, count, r.key[0], newest);
+        // "Mid." and "Side": B's upsampler delays the other half, beside A's.
+        if (halves)
+            Upsampler::processRunPair(a.upsampler, b.upsampler, key + i, other + i, a.inputGain,
+                                      a.inputGain, count, r.key[0], r.key[1], newest, unused);
+        else
+            a.upsampler.processRun(key + i, a.inputGain, count, r.key[0], newest);
         for (std::uint32_t j = 0; j < count; ++j) r.limiterKey[j] = L(magnitude(newest[j]));
         if (External)
             audioUpsamplerLeft.processRun(audio + i, a.inputGain, count, r.audio[0], unused);
         else if (Mode == rightKeyed)
             // The audio through B's upsampler; A's levels come from the key R.
             b.upsampler.processRun(audio + i, a.inputGain, count, r.audio[0], unused);
-        if (halves) b.upsampler.processRun(other + i, a.inputGain, count, r.key[1], unused);
         runLanes<bMirrorsA>(lanes(), a, b, r, count, External || Mode == rightKeyed,
                             LevelLink::none, false);
         if (halves) {
@@ -302,12 +310,13 @@ inline void LaneEngine<L>::singleFrames(const HostChunk& in, HostChunk& out,
             for (std::uint32_t k = 0; k < count * n; ++k)
                 r.processed[k] = L(r.processed[k].lane0(), r.key[1][k]);
         }
-        for (std::uint32_t j = 0; j < count; ++j) {
-            const L* p = r.processed + j * n;
-            const L y = halves ? downsampleLanes<true, true>(lanes(), a, b, p)
-                               : downsampleLanes<true, false>(lanes(), a, b, p);
-            oneStripOutputs<Mode>(y.lane0(), y.lane1(), out.left[i + j], out.right[i + j]);
-        }
+        L* y = r.output;
+        if (halves)
+            downsampleRun<true, true>(lanes(), a, b, r.processed, count, y);
+        else
+            downsampleRun<true, false>(lanes(), a, b, r.processed, count, y);
+        for (std::uint32_t j = 0; j < count; ++j)
+            oneStripOutputs<Mode>(y[j].lane0(), y[j].lane1(), out.left[i + j], out.right[i + j]);
         i = end;
     }
 }

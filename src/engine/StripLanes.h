@@ -443,34 +443,76 @@ inline void runLanes(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b, Lan
     finishRows(strips, linkLimiter);
 }
 
-/// The way down for both strips from `rows` (one lane per strip): the
-/// decimators' sections in lanes, the dither and the HQ halfband stage per
-/// strip, for the lanes that run (RunsA, RunsB; another lane's result is 0
-/// and its decimator sections must be restored by the caller).
-template <bool RunsA, bool RunsB, class L>
-TARVO_ALWAYS_INLINE L downsampleLanes(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b,
-                                      const L* rows) noexcept {
+/// downsampleRun at a stage factor F (the decimators' factor) and HQ
+/// choice known at compile time.
+template <bool RunsA, bool RunsB, int F, bool Hq, class L>
+void downsampleRunAt(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b, const L* rows,
+                     std::uint32_t frames, L* y) noexcept {
     IirDecimator& da = a.downsampler.decimator;
     IirDecimator& db = b.downsampler.decimator;
-    return downsample(
-        a.downsampler.hq, a.downsampler.stageFactor, rows,
-        [&](const L* p) {
-            const L d = lanes.decimator.decimate(da.factor, [p](int i) { return p[i]; });
-            return L(RunsA ? d.lane0() + nextNoise(da.noiseSeed, da.noiseLevel) : 0.0,
-                     RunsB ? d.lane1() + nextNoise(db.noiseSeed, db.noiseLevel) : 0.0);
-        },
-        [&](L u0, L u1) {
+    DecimatorSections<L> sections = lanes.decimator;
+    std::uint32_t seedA = da.noiseSeed;
+    std::uint32_t seedB = db.noiseSeed;
+    const double levelA = da.noiseLevel;
+    const double levelB = db.noiseLevel;
+    // F inputs from p through the decimators (factor 1 passes p[0]), dithered.
+    const auto decimate = [&](const L* p) {
+        L d;
+        if constexpr (F == 1)
+            d = p[0];
+        else
+            d = sections.template decimate<F>([p](int i) { return p[i]; });
+        return L(RunsA ? d.lane0() + nextNoise(seedA, levelA) : 0.0,
+                 RunsB ? d.lane1() + nextNoise(seedB, levelB) : 0.0);
+    };
+    constexpr std::uint32_t factor = Hq ? 2 * F : F;
+    for (std::uint32_t j = 0; j < frames; ++j) {
+        const L* p = rows + j * factor;
+        if constexpr (!Hq) {
+            y[j] = decimate(p);
+        } else {
+            const L u0 = decimate(p);
+            const L u1 = decimate(p + F);
             if constexpr (RunsA && RunsB) {
                 double ya, yb;
                 HalfbandDecimator::processPair(a.downsampler.halfband, b.downsampler.halfband,
                                                u0.lane0(), u1.lane0(), u0.lane1(), u1.lane1(),
                                                ya, yb);
-                return L(ya, yb);
+                y[j] = L(ya, yb);
             } else {
-                return L(RunsA ? a.downsampler.halfband.process(u0.lane0(), u1.lane0()) : 0.0,
+                y[j] = L(RunsA ? a.downsampler.halfband.process(u0.lane0(), u1.lane0()) : 0.0,
                          RunsB ? b.downsampler.halfband.process(u0.lane1(), u1.lane1()) : 0.0);
             }
-        });
+        }
+    }
+    lanes.decimator = sections;
+    da.noiseSeed = seedA;
+    db.noiseSeed = seedB;
+}
+
+/// The way down for both strips over `frames` frames of `rows` (frame j's
+/// sub-samples from rows + j * factor, one lane per strip), frame j's
+/// result in y[j]: the decimators' sections in lanes, the dither and the HQ
+/// halfband stage per strip, for the lanes that run (RunsA, RunsB; another
+/// lane's result is 0 and its decimator sections must be restored by the
+/// caller). The factor and HQ choice are taken once for the run.
+template <bool RunsA, bool RunsB, class L>
+void downsampleRun(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b, const L* rows,
+                   std::uint32_t frames, L* y) noexcept {
+    const bool hq = a.downsampler.hq;
+    switch (a.downsampler.decimator.factor) {
+        case 2:
+            if (hq) return downsampleRunAt<RunsA, RunsB, 2, true>(lanes, a, b, rows, frames, y);
+            return downsampleRunAt<RunsA, RunsB, 2, false>(lanes, a, b, rows, frames, y);
+        case 4:
+            if (hq) return downsampleRunAt<RunsA, RunsB, 4, true>(lanes, a, b, rows, frames, y);
+            return downsampleRunAt<RunsA, RunsB, 4, false>(lanes, a, b, rows, frames, y);
+        case 8:  // 8x without HQ only
+            return downsampleRunAt<RunsA, RunsB, 8, false>(lanes, a, b, rows, frames, y);
+        default:
+            if (hq) return downsampleRunAt<RunsA, RunsB, 1, true>(lanes, a, b, rows, frames, y);
+            return downsampleRunAt<RunsA, RunsB, 1, false>(lanes, a, b, rows, frames, y);
+    }
 }
 
 /// Calls run(std::integral_constant<int, asleep>()) for the lane of the
@@ -522,16 +564,13 @@ TARVO_NOINLINE void runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Channe
     ChannelStrip& asleep = Asleep == 0 ? a : b;
     ChannelStrip& awake = Asleep == 0 ? b : a;
     Upsampler* audioUpsampler = Asleep == 0 ? audioUpsamplerB : audioUpsamplerA;
-    const std::uint32_t factor = a.subSampleCount;
     const LaneHistory kept = lanes.history(Asleep);
     upsampleAwakeKeys<Asleep>(a, b, rows, keyA, keyB, frames);
     if (audioUpsampler)
         audioUpsampler->processRun(Asleep == 0 ? audioB : audioA, awake.inputGain, frames,
                                    rows.audio[awakeLane], rows.newest[awakeLane]);
     runLanes<Asleep>(lanes, a, b, rows, frames, audioUpsampler != nullptr, link, false);
-    for (std::uint32_t j = 0; j < frames; ++j)
-        y[j] = downsampleLanes<Strips::runsA, Strips::runsB>(lanes, a, b,
-                                                             rows.processed + j * factor);
+    downsampleRun<Strips::runsA, Strips::runsB>(lanes, a, b, rows.processed, frames, y);
     // The asleep lane as it was, but for its window's zeros and its
     // sections' idle steps, one a frame.
     lanes.restoreHistory(kept, Asleep);
@@ -554,7 +593,6 @@ TARVO_NOINLINE void runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a,
                                         Upsampler* audioUpsamplerA, Upsampler* audioUpsamplerB,
                                         const double* audioA, const double* audioB,
                                         std::uint32_t frames, L* y) noexcept {
-    const std::uint32_t factor = a.subSampleCount;
     const BiquadOf<L> keyHighPass1 = lanes.keyHighPass1;
     const BiquadOf<L> keyHighPass2 = lanes.keyHighPass2;
     const BiquadOf<L> keyShelf = lanes.keyShelf;
@@ -570,8 +608,7 @@ TARVO_NOINLINE void runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a,
     else if (audioUpsamplerB)
         audioUpsamplerB->processRun(audioB, b.inputGain, frames, rows.audio[1], newest);
     runLanes<Asleep, true>(lanes, a, b, rows, frames, audioUpsamplerA != nullptr, link, false);
-    for (std::uint32_t j = 0; j < frames; ++j)
-        y[j] = downsampleLanes<true, true>(lanes, a, b, rows.processed + j * factor);
+    downsampleRun<true, true>(lanes, a, b, rows.processed, frames, y);
     // The asleep strip's detection as it was.
     copyLane(lanes.keyHighPass1, keyHighPass1, Asleep);
     copyLane(lanes.keyHighPass2, keyHighPass2, Asleep);

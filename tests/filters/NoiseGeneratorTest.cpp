@@ -38,6 +38,22 @@ TEST(NoiseGenerator, RangeIsMinusOneToPlusOneAndABit) {
     EXPECT_DOUBLE_EQ(highest, level * 16384.0 / 16383.0);
 }
 
+TEST(NoiseGenerator, EveryLevelInUseGivesTheBitsOfThePlainFormula) {
+    // nextNoise scales by (level * c) once; for the levels the resamplers
+    // use, that must round as ((r - 16383) * level) * c does.
+    const double levels[] = {interpolatorNoiseLevel(20), decimatorNoiseLevel(20),
+                             decimatorNoiseLevel(24), 0.0};
+    for (double level : levels) {
+        std::uint32_t seed = 7;
+        for (int n = 0; n < 1 << 19; ++n) {
+            const std::uint32_t next = seed * 214013u + 2531011u;
+            const int r = static_cast<int>((next >> 16) & 0x7FFFu);
+            const double plain = (r - 16383) * level * 6.103888176768602e-05;
+            ASSERT_EQ(nextNoise(seed, level), plain) << level << " " << r;
+        }
+    }
+}
+
 TEST(NoiseSeedCounter, EveryGeneratorTakesTheNextSeed) {
     const std::uint32_t first = takeNoiseSeed();
     const PolyInterpolator interpolator;
