@@ -59,27 +59,6 @@ PeakLimiterDetector& PeakLimiterDetector::operator=(const PeakLimiterDetector& o
     return *this;
 }
 
-double LimiterWindow::scan() const noexcept {
-    const double* w = data;
-    const std::uint32_t n = length;
-    std::uint32_t i = 0;
-    // Four running maxima (two pairs of lanes) instead of one serial chain;
-    // the window storage is 16-byte aligned.
-    // maxOf(w, m) keeps m when w is NaN, as the scalar compare does, and max
-    // is exact, so the result is the same value in any order.
-    Lanes2 m0 = 0.0;
-    Lanes2 m1 = 0.0;
-    for (; i + 4 <= n; i += 4) {
-        m0 = maxOf(Lanes2::loadAligned(w + i), m0);
-        m1 = maxOf(Lanes2::loadAligned(w + i + 2), m1);
-    }
-    const Lanes2 pair = maxOf(m1, m0);
-    double m = maxOf(pair.lane1(), pair.lane0());
-    for (; i < n; ++i)
-        if (w[i] > m) m = w[i];
-    return m;
-}
-
 void PeakLimiterDetector::reset() noexcept { sections_.reset(); }
 
 void PeakLimiterDetector::resizeWindow(std::uint32_t n) noexcept {

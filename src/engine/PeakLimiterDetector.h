@@ -8,6 +8,7 @@
 #include "filters/DetectorDesign.h"
 #include "filters/Inlining.h"
 #include "filters/Lanes.h"
+#include "filters/WideLanes.h"
 
 namespace tarvo {
 
@@ -144,10 +145,48 @@ struct LimiterWindow {
 
     /// Largest entry, by a full scan. Entries are magnitudes, so the scan
     /// starts from 0.0; a NaN entry is passed over and cannot stick in the
-    /// cache. Out of line, since a scan is rare and the step stays small; it
-    /// runs as four independent running maxima rather than one serial chain.
-    double scan() const noexcept;
+    /// cache. Inline although a scan is rare: a call in the loops that push
+    /// would make them keep their state out of registers (every vector
+    /// register is the caller's to save).
+    TARVO_ALWAYS_INLINE double scan() const noexcept;
 };
+
+TARVO_ALWAYS_INLINE double LimiterWindow::scan() const noexcept {
+    const double* w = data;
+    const std::uint32_t n = length;
+    std::uint32_t i = 0;
+    // Four running maxima of a register's lanes each instead of one serial
+    // chain, a whole register of entries into each per step (in the AVX2
+    // build four doubles, else two from the 16-byte aligned storage).
+    // maxOf(w, m) keeps m when w is NaN, as the scalar compare does, and max
+    // is exact, so the result is the same value in any order.
+#if defined(__AVX2__)
+    using W = Lanes4;
+    const auto load = [](const double* p) { return Lanes4(_mm256_loadu_pd(p)); };
+#else
+    using W = Lanes2;
+    const auto load = [](const double* p) { return Lanes2::loadAligned(p); };
+#endif
+    constexpr std::uint32_t width = sizeof(W) / sizeof(double);
+    W m0 = 0.0, m1 = 0.0, m2 = 0.0, m3 = 0.0;
+    for (; i + 4 * width <= n; i += 4 * width) {
+        m0 = maxOf(load(w + i), m0);
+        m1 = maxOf(load(w + i + width), m1);
+        m2 = maxOf(load(w + i + 2 * width), m2);
+        m3 = maxOf(load(w + i + 3 * width), m3);
+    }
+    const W all = maxOf(maxOf(m0, m1), maxOf(m2, m3));
+#if defined(__AVX2__)
+    const Lanes2 pair = maxOf(all.low(), all.high());
+#else
+    const Lanes2 pair = all;
+#endif
+    double m = maxOf(pair.lane1(), pair.lane0());
+    for (; i < n; ++i)
+        if (w[i] > m) m = w[i];
+    return m;
+}
+
 
 /// Limiter gains from a key: a peak gain from the maximum of a sliding window
 /// of magnitudes (smoothed, held with instant attack, released through a
