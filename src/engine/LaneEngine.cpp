@@ -44,8 +44,8 @@ L LaneEngine<L>::downsampleRows0(bool downA, bool downB) noexcept {
     if (!downA && !downB) return 0.0;
     ChannelStrip& a = strips_[0];
     ChannelStrip& b = strips_[1];
-    const double* rowA = keyRow(0);
-    const double* rowB = keyRow(1);
+    const double* rowA = frameSubSamples(0);
+    const double* rowB = frameSubSamples(1);
     L rows[8];
     for (std::uint32_t i = 0; i < a.subSampleCount; ++i) rows[i] = L(rowA[i], rowB[i]);
     L y;
@@ -164,8 +164,8 @@ TARVO_NOINLINE void LaneEngine<L>::pairBypassFrame(double* outLeft, double* outR
         strips_[k].limiterDetector.pushZero();
     }
     lanes().limiter.idle();
-    if (activeA) a.upsampler.process(a.inputGain * kA, keyRow(0));
-    if (activeB) b.upsampler.process(b.inputGain * kB, keyRow(1));
+    if (activeA) a.upsampler.process(a.inputGain * kA, frameSubSamples(0));
+    if (activeB) b.upsampler.process(b.inputGain * kB, frameSubSamples(1));
     // In "M/S" and in "2 Mono" with the external key both strips run when
     // either is awake (an asleep one its limiter's second idle step); in
     // "Stereo" and "2 Mono" with the main key only the awake ones run.
@@ -180,8 +180,8 @@ TARVO_NOINLINE void LaneEngine<L>::pairBypassFrame(double* outLeft, double* outR
         idleLimiterLane(lanes().limiter, k);
     }
     if (External) {
-        if (bothRun ? runA : activeA) audioUpsamplerLeft.process(a.inputGain * audioA, keyRow(0));
-        if (bothRun ? runB : activeB) audioUpsamplerRight.process(b.inputGain * audioB, keyRow(1));
+        if (bothRun ? runA : activeA) audioUpsamplerLeft.process(a.inputGain * audioA, frameSubSamples(0));
+        if (bothRun ? runB : activeB) audioUpsamplerRight.process(b.inputGain * audioB, frameSubSamples(1));
     }
     downsampleRows0(runA, runB);
     const double yA = runA ? a.delayedAudio(External ? audioUpsamplerLeft : a.upsampler) : audioA;
@@ -279,7 +279,7 @@ inline void LaneEngine<L>::singleFrames(const HostChunk& in, HostChunk& out,
             lanes().limiter.idle();
             double delayed = other[i];
             if (halves && !External) {
-                b.upsampler.process(a.inputGain * other[i], keyRow(1));
+                b.upsampler.process(a.inputGain * other[i], frameSubSamples(1));
                 delayed = downsampleRows0(false, true).lane1();
             }
             oneStripOutputs<Mode>(audio[i], delayed, out.left[i], out.right[i]);
@@ -335,17 +335,17 @@ TARVO_NOINLINE void LaneEngine<L>::singleBypassFrame(double* outLeft, double* ou
     // The delayed half runs while A is awake, and always with the main key.
     const bool delays = halves && (open || !External);
     if (open) {
-        a.upsampler.process(a.inputGain * f.key, keyRow(0));
+        a.upsampler.process(a.inputGain * f.key, frameSubSamples(0));
         if (External)
-            audioUpsamplerLeft.process(a.inputGain * f.audio, keyRow(0));
+            audioUpsamplerLeft.process(a.inputGain * f.audio, frameSubSamples(0));
         else if (Mode == rightKeyed)
-            b.upsampler.process(a.inputGain * f.audio, keyRow(0));
+            b.upsampler.process(a.inputGain * f.audio, frameSubSamples(0));
     } else {
         rows().clearFrame(0);
     }
     a.limiterDetector.pushZero();
     lanes().limiter.idle();
-    if (delays) b.upsampler.process(a.inputGain * f.other, keyRow(1));
+    if (delays) b.upsampler.process(a.inputGain * f.other, frameSubSamples(1));
     downsampleRows0(open, delays);
     const Upsampler& audioSource =
         External ? audioUpsamplerLeft : Mode == rightKeyed ? b.upsampler : a.upsampler;

@@ -143,9 +143,10 @@ private:
 
     StripLanes<L>& lanes() noexcept { return lanes_.get(); }
     LaneRows<L>& rows() noexcept { return rows_.get(); }
-    /// Strip k's key row, which a frame-by-frame path also uses for the
-    /// audio it takes down ("row 0").
-    double* keyRow(int k) noexcept { return rows().key[k]; }
+    /// Strip k's sub-samples of one frame on the frame-by-frame paths: what
+    /// an upsampler brings (the key, or the audio that then goes down) and
+    /// what downsampleRows0 takes down. It is the first frame of the key row.
+    double* frameSubSamples(int k) noexcept { return rows().key[k]; }
 
     /// A setting for both strips: change(strip) on each, so that the strips
     /// keep equal settings.
