@@ -265,8 +265,9 @@ struct RunningCompressor<Lanes2> {
 /// the two flags limiterPre and limiterPost).
 enum class LimiterPosition { pre, post, off };
 
-/// Audio and levels -> processed (the compressed audio, for "Post" and "Off"
-/// through the scoop and the mix), the limiter's average and peak gains.
+/// Audio and levels -> processed (for "Pre" the compressor's gain, which
+/// finishRows applies; for "Post" and "Off" the compressed audio through the
+/// scoop and the mix), the limiter's average and peak gains.
 /// The recursions: gain smoother, limiter sections, the "Post"/"Off" scoop.
 /// With linkedLevels the lanes' levels are equal and the static gain is
 /// computed once.
@@ -293,7 +294,6 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
         if constexpr (Strips::sleeperIdles) {
             if (s.frameStarts(i)) s.sleeperFrameStart(running, windows);
         }
-        const V x = s.audio(i);
         const V g = gain[i];
         // The smoother follows 2 - g, so more reduction is a rise (attack path).
         V smoothed;
@@ -309,8 +309,14 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
             windows.pushZero();
             smoothed = running.processIdle(2.0 - g);
         }
-        const V y = (2.0 - smoothed) * x;
-        processed[i] = pre ? y : mix.template apply<Scoop>(y, x, scoopWet, scoopDry);
+        // "Pre": the gain alone; finishRows applies it to the audio, which
+        // it reads for the mix anyway.
+        if constexpr (pre) {
+            processed[i] = 2.0 - smoothed;
+        } else {
+            const V x = s.audio(i);
+            processed[i] = mix.template apply<Scoop>((2.0 - smoothed) * x, x, scoopWet, scoopDry);
+        }
     }
     s.keepLimiterWindows(windows);
     running.storeTo(s.gainSmoother(), s.limiter());
@@ -320,9 +326,9 @@ void compressRows(Strips& s, bool linkedLevels) noexcept {
     }
 }
 
-/// Processed -> limiter gain (linked across the lanes with linkLimiter),
-/// saturation, and for "Pre" the scoop and the mix -> processed, ready for
-/// the downsampler.
+/// Processed (for "Pre" times the audio first) -> limiter gain (linked
+/// across the lanes with linkLimiter), saturation, and for "Pre" the scoop
+/// and the mix -> processed, ready for the downsampler.
 template <LimiterPosition Position, bool Scoop, bool Saturation, class Strips>
 void finishRows(Strips& s, bool linkLimiter) noexcept {
     using V = typename Strips::Value;
@@ -338,6 +344,7 @@ void finishRows(Strips& s, bool linkLimiter) noexcept {
     // One sub-sample's finish over W (V, or in the AVX2 build Lanes4: two
     // sub-samples at once where nothing here is recursive).
     auto finish = [&](auto y, auto average, auto peak, auto x, const auto& mix, auto clipLevel) {
+        if constexpr (pre) y = y * x;  // the compressor's gain times the audio
         if (limiting) {
             if (linkLimiter) linkLimiterLanes(average, peak);
             // average > peak ? peak : average
