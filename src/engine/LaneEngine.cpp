@@ -72,22 +72,21 @@ inline void LaneEngine<L>::pairFrames(const HostChunk& in, HostChunk& out,
     constexpr LevelLink link = ms                ? LevelLink::maximum
                                : Mode == stereo ? LevelLink::average
                                                 : LevelLink::none;
-    // What each strip hears and carries, and both gates, frame by frame.
-    // "M/S" is keyed by mid and side also with an External key; with the
-    // main input as the key, gate(k, k) is gate(k).
+    // What each strip hears and carries, and both gates, frame by frame:
+    // the inputs where they are, but for "M/S", whose mid and side are made
+    // here. "M/S" is keyed by mid and side also with an External key; with
+    // the main input as the key, gate(k, k) is gate(k).
     LaneRows<L>& r = rows();
-    double* keyA = r.frameKey[0];
-    double* keyB = r.frameKey[1];
-    double* audioA = r.frameAudio[0];
-    double* audioB = r.frameAudio[1];
+    const double* audioA = ms ? r.frameAudio[0] : in.left;
+    const double* audioB = ms ? r.frameAudio[1] : in.right;
+    const double* keyA = ms || !External ? audioA : in.keyLeft;
+    const double* keyB = ms || !External ? audioB : in.keyRight;
     bool activeA[HostChunk::size], activeB[HostChunk::size];
     for (std::int32_t f = 0; f < frames; ++f) {
-        const double left = in.left[f];
-        const double right = in.right[f];
-        audioA[f] = ms ? (left + right) * 0.5 : left;
-        audioB[f] = ms ? (left - right) * 0.5 : right;
-        keyA[f] = ms || !External ? audioA[f] : in.keyLeft[f];
-        keyB[f] = ms || !External ? audioB[f] : in.keyRight[f];
+        if (ms) {
+            r.frameAudio[0][f] = (in.left[f] + in.right[f]) * 0.5;
+            r.frameAudio[1][f] = (in.left[f] - in.right[f]) * 0.5;
+        }
         activeA[f] = a.gate(keyA[f], audioA[f]);
         activeB[f] = b.gate(keyB[f], audioB[f]);
     }
