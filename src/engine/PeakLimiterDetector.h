@@ -187,7 +187,6 @@ TARVO_ALWAYS_INLINE double LimiterWindow::scan() const noexcept {
     return m;
 }
 
-
 /// Limiter gains from a key: a peak gain from the maximum of a sliding window
 /// of magnitudes (smoothed, held with instant attack, released through a
 /// low-pass) and an average gain from the smoothed magnitude times pi/2
