@@ -179,8 +179,10 @@ TARVO_NOINLINE void LaneEngine<L>::pairBypassFrame(double* outLeft, double* outR
         idleLimiterLane(lanes().limiter, k);
     }
     if (External) {
-        if (bothRun ? runA : activeA) audioUpsamplerLeft.process(a.inputGain * audioA, frameSubSamples(0));
-        if (bothRun ? runB : activeB) audioUpsamplerRight.process(b.inputGain * audioB, frameSubSamples(1));
+        if (bothRun ? runA : activeA)
+            audioUpsamplerLeft.process(a.inputGain * audioA, frameSubSamples(0));
+        if (bothRun ? runB : activeB)
+            audioUpsamplerRight.process(b.inputGain * audioB, frameSubSamples(1));
     }
     downsampleRows0(runA, runB);
     const double yA = runA ? a.delayedAudio(External ? audioUpsamplerLeft : a.upsampler) : audioA;

@@ -465,26 +465,20 @@ void downsampleRunAt(StripLanes<L>& lanes, ChannelStrip& a, ChannelStrip& b, con
         return L(RunsA ? d.lane0() + nextNoise(seedA, levelA) : 0.0,
                  RunsB ? d.lane1() + nextNoise(seedB, levelB) : 0.0);
     };
-    constexpr std::uint32_t factor = Hq ? 2 * F : F;
-    for (std::uint32_t j = 0; j < frames; ++j) {
-        const L* p = rows + j * factor;
-        if constexpr (!Hq) {
-            y[j] = decimate(p);
+    const auto halfband = [&](L u0, L u1) {
+        if constexpr (RunsA && RunsB) {
+            double ya, yb;
+            HalfbandDecimator::processPair(a.downsampler.halfband, b.downsampler.halfband,
+                                           u0.lane0(), u1.lane0(), u0.lane1(), u1.lane1(), ya, yb);
+            return L(ya, yb);
         } else {
-            const L u0 = decimate(p);
-            const L u1 = decimate(p + F);
-            if constexpr (RunsA && RunsB) {
-                double ya, yb;
-                HalfbandDecimator::processPair(a.downsampler.halfband, b.downsampler.halfband,
-                                               u0.lane0(), u1.lane0(), u0.lane1(), u1.lane1(),
-                                               ya, yb);
-                y[j] = L(ya, yb);
-            } else {
-                y[j] = L(RunsA ? a.downsampler.halfband.process(u0.lane0(), u1.lane0()) : 0.0,
-                         RunsB ? b.downsampler.halfband.process(u0.lane1(), u1.lane1()) : 0.0);
-            }
+            return L(RunsA ? a.downsampler.halfband.process(u0.lane0(), u1.lane0()) : 0.0,
+                     RunsB ? b.downsampler.halfband.process(u0.lane1(), u1.lane1()) : 0.0);
         }
-    }
+    };
+    constexpr std::uint32_t factor = Hq ? 2 * F : F;
+    for (std::uint32_t j = 0; j < frames; ++j)
+        y[j] = downsample(Hq, F, rows + j * factor, decimate, halfband);
     lanes.decimator = sections;
     da.noiseSeed = seedA;
     db.noiseSeed = seedB;
@@ -584,8 +578,8 @@ TARVO_NOINLINE void runLanesAsleep(StripLanes<L>& lanes, ChannelStrip& a, Channe
 /// takes its idle step (in the compress loop, sleeperFrameStart); its rows
 /// are cleared, its key filter and level detector hold their state and its
 /// level is zero before the link; both strips compress and finish, with
-/// their audio through the audio upsamplers when given (else the cleared
-/// key of the asleep strip). Frame j's outputs, both lanes, in y[j].
+/// their audio through the audio upsamplers when given (both or neither;
+/// else the cleared key of the asleep strip). Frame j's outputs, both lanes, in y[j].
 template <int Asleep, class L>
 TARVO_NOINLINE void runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a,
                                         ChannelStrip& b, LaneRows<L>& rows, LevelLink link,
@@ -599,14 +593,10 @@ TARVO_NOINLINE void runLanesSleeperRuns(StripLanes<L>& lanes, ChannelStrip& a,
     const EnvelopeOf<L> level = lanes.level;
     upsampleAwakeKeys<Asleep>(a, b, rows, keyA, keyB, frames);
     double* newest = rows.newest[1 - Asleep];  // scratch now: the limiter keys are made
-    if (audioUpsamplerA && audioUpsamplerB)
+    if (audioUpsamplerA)
         Upsampler::processRunPair(*audioUpsamplerA, *audioUpsamplerB, audioA, audioB,
                                   a.inputGain, b.inputGain, frames, rows.audio[0],
                                   rows.audio[1], newest, newest);
-    else if (audioUpsamplerA)
-        audioUpsamplerA->processRun(audioA, a.inputGain, frames, rows.audio[0], newest);
-    else if (audioUpsamplerB)
-        audioUpsamplerB->processRun(audioB, b.inputGain, frames, rows.audio[1], newest);
     runLanes<Asleep, true>(lanes, a, b, rows, frames, audioUpsamplerA != nullptr, link, false);
     downsampleRun<true, true>(lanes, a, b, rows.processed, frames, y);
     // The asleep strip's detection as it was.

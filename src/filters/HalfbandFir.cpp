@@ -81,28 +81,35 @@ void HalfbandFir::dotPair(const HalfbandFir& a, const HalfbandFir& b, double& ya
     yb = y[1];
 }
 
-void HalfbandInterpolator::process(double x, double& y0, double& y1) noexcept {
+double HalfbandInterpolator::take(double x) noexcept {
     // The input enters doubled: zero-stuffing to twice the rate halves the
     // level, and the kernel has unity gain at DC.
     fir_.delay.push(2.0 * x);
-    y0 = fir_.centre * fir_.delay.at(kLatency);
+    return fir_.centre * fir_.delay.at(kLatency);
+}
+
+void HalfbandInterpolator::process(double x, double& y0, double& y1) noexcept {
+    y0 = take(x);
     y1 = fir_.dot();
 }
 
 void HalfbandInterpolator::processPair(HalfbandInterpolator& a, HalfbandInterpolator& b,
                                        double xa, double xb, double (&ya)[2],
                                        double (&yb)[2]) noexcept {
-    a.fir_.delay.push(2.0 * xa);
-    b.fir_.delay.push(2.0 * xb);
-    ya[0] = a.fir_.centre * a.fir_.delay.at(kLatency);
-    yb[0] = b.fir_.centre * b.fir_.delay.at(kLatency);
+    ya[0] = a.take(xa);
+    yb[0] = b.take(xb);
     HalfbandFir::dotPair(a.fir_, b.fir_, ya[1], yb[1]);
 }
 
-double HalfbandDecimator::process(double u0, double u1) noexcept {
+double HalfbandDecimator::take(double u0, double u1) noexcept {
     first_.push(u0);
     const double c = centre_ * first_.at(kLatency);
     fir_.delay.push(u1);
+    return c;
+}
+
+double HalfbandDecimator::process(double u0, double u1) noexcept {
+    const double c = take(u0, u1);
     const double f = fir_.dot();
     return f + c;
 }
@@ -110,12 +117,8 @@ double HalfbandDecimator::process(double u0, double u1) noexcept {
 void HalfbandDecimator::processPair(HalfbandDecimator& a, HalfbandDecimator& b, double u0a,
                                     double u1a, double u0b, double u1b, double& ya,
                                     double& yb) noexcept {
-    a.first_.push(u0a);
-    b.first_.push(u0b);
-    const double ca = a.centre_ * a.first_.at(kLatency);
-    const double cb = b.centre_ * b.first_.at(kLatency);
-    a.fir_.delay.push(u1a);
-    b.fir_.delay.push(u1b);
+    const double ca = a.take(u0a, u1a);
+    const double cb = b.take(u0b, u1b);
     double fa, fb;
     HalfbandFir::dotPair(a.fir_, b.fir_, fa, fb);
     ya = fa + ca;

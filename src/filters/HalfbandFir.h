@@ -117,6 +117,9 @@ public:
     const HalfbandFir& fir() const noexcept { return fir_; }
 
 private:
+    /// x into the delay line (doubled); returns y0, the centre tap's output.
+    double take(double x) noexcept;
+
     HalfbandFir fir_;
 };
 
@@ -144,6 +147,9 @@ public:
     const HalfbandFir& fir() const noexcept { return fir_; }
 
 private:
+    /// The pair into the two delay lines; returns the centre tap's term.
+    double take(double u0, double u1) noexcept;
+
     HalfbandFir fir_;
     HalfbandDelayLine first_;  ///< the first sample of each pair
     double centre_;

@@ -20,8 +20,7 @@ void Upsampler::processRun(const double* in, double gain, std::uint32_t frames, 
         double y0;
         double y1;
         halfband.process(gain * in[j], y0, y1);
-        interpolator.process(y0, frame);
-        interpolator.process(y1, frame + stageFactor);
+        interpolateHalves(y0, y1, frame);
         newest[j] = interpolator.history[3];
     }
 }
@@ -41,12 +40,8 @@ void Upsampler::processRunPair(Upsampler& a, Upsampler& b, const double* inA,
         double yb[2];
         HalfbandInterpolator::processPair(a.halfband, b.halfband, gainA * inA[j], gainB * inB[j],
                                           ya, yb);
-        double* frameA = outA + j * factor;
-        double* frameB = outB + j * factor;
-        a.interpolator.process(ya[0], frameA);
-        a.interpolator.process(ya[1], frameA + a.stageFactor);
-        b.interpolator.process(yb[0], frameB);
-        b.interpolator.process(yb[1], frameB + b.stageFactor);
+        a.interpolateHalves(ya[0], ya[1], outA + j * factor);
+        b.interpolateHalves(yb[0], yb[1], outB + j * factor);
         newestA[j] = a.interpolator.history[3];
         newestB[j] = b.interpolator.history[3];
     }

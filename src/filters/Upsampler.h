@@ -45,6 +45,13 @@ struct Upsampler {
     /// halfband delay line and write index) so that a signal moved from it
     /// to this one continues without a jump. Settings and seed stay.
     void takeStateFrom(const Upsampler& other) noexcept;
+
+    /// With hq: the halfband stage's two outputs, y0 then y1, through the
+    /// polynomial interpolator into the frame's `factor` outputs.
+    TARVO_ALWAYS_INLINE void interpolateHalves(double y0, double y1, double* out) noexcept {
+        interpolator.process(y0, out);
+        interpolator.process(y1, out + stageFactor);
+    }
 };
 
 TARVO_ALWAYS_INLINE void Upsampler::process(double x, double* out) noexcept {
@@ -55,8 +62,7 @@ TARVO_ALWAYS_INLINE void Upsampler::process(double x, double* out) noexcept {
     double y0;
     double y1;
     halfband.process(x, y0, y1);
-    interpolator.process(y0, out);
-    interpolator.process(y1, out + stageFactor);
+    interpolateHalves(y0, y1, out);
 }
 
 }  // namespace tarvo
