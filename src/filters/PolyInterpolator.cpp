@@ -2,6 +2,8 @@
 
 #include "filters/NoiseGenerator.h"
 
+#include <cstring>
+
 namespace tarvo {
 
 namespace {
@@ -25,14 +27,37 @@ constexpr Columns<2> kColumns2 = columnsFor<2>();
 constexpr Columns<4> kColumns4 = columnsFor<4>();
 constexpr Columns<8> kColumns8 = columnsFor<8>();
 
+// Up to kWidth doubles in one register: 4 in the AVX2 build, else 2 (GCC's
+// vector extension: per lane the same IEEE operations as on doubles).
+#if defined(__AVX2__)
+constexpr int kWidth = 4;
+#else
+constexpr int kWidth = 2;
+#endif
+template <int W>
+struct OutputsOf {
+    typedef double Type __attribute__((vector_size(W * sizeof(double))));
+};
+
 /// out_j = wb*b + wc*c + wd*d + we*e + wx*x for j = 0 .. F-1, in that order
-/// for every j; F is a constant, so the compiler unrolls this into two-lane
-/// products. out_0 = d: the first row is (0, 0, 1, 0, 0).
+/// for every j, W outputs side by side (one multiply per role and
+/// register). out_0 = d: the first row is (0, 0, 1, 0, 0), whose sum would
+/// turn a d of -0 into +0.
 template <int F>
 inline void interpolate(const Columns<F>& c, double b, double cc, double d, double e, double x,
                         double* out) noexcept {
-    for (int j = 0; j < F; ++j)
-        out[j] = c.w[0][j] * b + c.w[1][j] * cc + c.w[2][j] * d + c.w[3][j] * e + c.w[4][j] * x;
+    constexpr int W = F < kWidth ? F : kWidth;
+    using V = typename OutputsOf<W>::Type;
+    const auto weights = [&](int role, int m) {
+        V w;
+        std::memcpy(&w, &c.w[role][m], sizeof w);
+        return w;
+    };
+    for (int m = 0; m < F; m += W) {
+        const V y = weights(0, m) * b + weights(1, m) * cc + weights(2, m) * d +
+                    weights(3, m) * e + weights(4, m) * x;
+        std::memcpy(out + m, &y, sizeof y);
+    }
     out[0] = d;
 }
 

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstring>
+#include <limits>
 
 #include "filters/NoiseGenerator.h"
 
@@ -99,6 +101,33 @@ TEST(PolyInterpolator, NoiseIsAddedBeforeTheHistory) {
     EXPECT_EQ(out[0], 0.5 + noise[0]);  // factor 1: the input two calls ago
     EXPECT_EQ(p.noiseSeed, seed);
     EXPECT_EQ(p.history[1], out[0]);
+}
+
+TEST(PolyInterpolator, RunGivesProcessBitForBitAndStartsEachFrameOnTheInputTwoFramesBack) {
+    // Infinities and signed zeros among the inputs: the first output of a
+    // frame is d itself (no weighted sum, in which 0 * inf is NaN and
+    // -0 + 0 is +0), whatever its neighbours hold.
+    constexpr double inf = std::numeric_limits<double>::infinity();
+    const double in[12] = {0.5, -0.0, inf, 0.25, -0.75, -inf, 1e-300, 0.0, -0.0, 2.0, -0.0, 0.125};
+    for (int factor : {1, 2, 4, 8}) {
+        PolyInterpolator run;
+        run.factor = factor;
+        PolyInterpolator single = run;
+        double out[12 * 8], newest[12];
+        run.processRun(in, 0.5, 12, out, newest);
+        for (int j = 0; j < 12; ++j) {
+            double frame[8];
+            single.process(0.5 * in[j], frame);
+            EXPECT_EQ(std::memcmp(frame, out + j * factor, factor * sizeof(double)), 0)
+                << "factor " << factor << " frame " << j;
+            EXPECT_EQ(std::memcmp(&single.history[3], &newest[j], sizeof(double)), 0);
+            if (j >= 2) {
+                EXPECT_EQ(std::memcmp(&out[j * factor], &newest[j - 2], sizeof(double)), 0)
+                    << "factor " << factor << " frame " << j;
+            }
+        }
+        EXPECT_EQ(run.noiseSeed, single.noiseSeed);
+    }
 }
 
 TEST(PolyInterpolator, ResetClearsHistoryOnly) {
