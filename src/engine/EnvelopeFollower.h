@@ -46,17 +46,19 @@ struct EnvelopeOf {
         } else if (allOf(flat | above)) {
             u = select(above, d, zero);
         } else {
-            // d^12 (q12 + q13 d + q14 d^2 + q15 d^3 + q16 d^4) + d^8 (q9 d + q10 d^2 + q11 d^3)
-            const V* q = softCurve;
-            const V d2 = d * d;
-            const V d3 = d2 * d;
-            const V d4 = d2 * d2;
-            const V d8 = d4 * d4;
-            const V d12 = d8 * d4;
-            const V soft = d12 * (q[3] + q[4] * d + q[5] * d2 + q[6] * d3 + q[7] * d4) +
-                           d8 * (q[0] * d + q[1] * d2 + q[2] * d3);
-            u = select(below, zero, select(above, d, soft));
+            u = select(below, zero, select(above, d, softAttack(d)));
         }
+        envelope = ((y - envelope) * releaseCoefficient + attackCoefficient * u) + envelope;
+    }
+
+    /// follow without branches, the polynomial at every step: the same
+    /// bits. For a follower whose d changes sign from step to step (a level
+    /// detector on audio near the host rate), where follow's branches are
+    /// mispredicted more often than the polynomial costs.
+    TARVO_ALWAYS_INLINE void followBranchFree(V y) noexcept {
+        const V zero = 0.0;
+        const V d = y - envelope;
+        const V u = select(d < zero, zero, select(d > softWidth, d, softAttack(d)));
         envelope = ((y - envelope) * releaseCoefficient + attackCoefficient * u) + envelope;
     }
 
@@ -70,6 +72,19 @@ struct EnvelopeOf {
     TARVO_ALWAYS_INLINE V process(V x) noexcept {
         follow(x);
         return outputFilter.process(envelope);
+    }
+
+    /// The soft attack's polynomial sum q_k d^k (k = 9 .. 16):
+    ///   d^12 (q12 + q13 d + q14 d^2 + q15 d^3 + q16 d^4) + d^8 (q9 d + q10 d^2 + q11 d^3)
+    TARVO_ALWAYS_INLINE V softAttack(V d) const noexcept {
+        const V* q = softCurve;
+        const V d2 = d * d;
+        const V d3 = d2 * d;
+        const V d4 = d2 * d2;
+        const V d8 = d4 * d4;
+        const V d12 = d8 * d4;
+        return d12 * (q[3] + q[4] * d + q[5] * d2 + q[6] * d3 + q[7] * d4) +
+               d8 * (q[0] * d + q[1] * d2 + q[2] * d3);
     }
 
     /// Takes a new design: coefficients only; envelope and histories carry on.

@@ -79,8 +79,9 @@ double fullFormulaStep(const EnvelopeFollower& f, double envelope, double y) {
 
 TEST(EnvelopeFollower, EveryStepMatchesTheFullFormulaToTheBitInBothLaneTypes) {
     // Rests (y equal to the envelope, signed zeros included) take a shortcut
-    // past the polynomial; so do falls and large rises. Each lane of a pair
-    // must step exactly as a lone follower, whatever its partner does.
+    // past the polynomial in follow(); so do falls and large rises. Each
+    // lane of a pair must step exactly as a lone follower, whatever its
+    // partner does, and followBranchFree() exactly as follow().
     EnvelopeFollower f;
     f.applyDesign(designEnvelope(false, 0.02, 0.002, 0.1));
     const double inputs[] = {0.0, -0.0, 1.0, 1.0, 1.0, 0.3, 0.3, 0.31, 0.3, 0.0, 0.0,
@@ -88,22 +89,28 @@ TEST(EnvelopeFollower, EveryStepMatchesTheFullFormulaToTheBitInBothLaneTypes) {
     std::mt19937 random(11);
     std::uniform_int_distribution<int> pick(0, sizeof inputs / sizeof inputs[0] - 1);
     double a = 0.0, b = -0.0;  // lone followers' envelopes
-    EnvelopeOf<Lanes2> pair = zipLanes<Lanes2, EnvelopeOf>(f, f);
-    pair.envelope = Lanes2(a, b);
+    EnvelopeOf<Lanes2> pairs[2] = {zipLanes<Lanes2, EnvelopeOf>(f, f),
+                                   zipLanes<Lanes2, EnvelopeOf>(f, f)};
+    for (auto& pair : pairs) pair.envelope = Lanes2(a, b);
     for (int step = 0; step < 20000; ++step) {
         const double ya = inputs[pick(random)];
         // B rests on its envelope half the time.
         const double yb = step % 2 ? b : inputs[pick(random)];
-        EnvelopeFollower lone = f;
-        lone.envelope = a;
+        EnvelopeFollower lone = f, loneBranchFree = f;
+        lone.envelope = loneBranchFree.envelope = a;
         lone.follow(ya);
+        loneBranchFree.followBranchFree(ya);
         a = fullFormulaStep(f, a, ya);
         ASSERT_EQ(std::memcmp(&lone.envelope, &a, sizeof a), 0) << "step " << step;
+        ASSERT_EQ(std::memcmp(&loneBranchFree.envelope, &a, sizeof a), 0) << "step " << step;
         b = fullFormulaStep(f, b, yb);
-        pair.follow(Lanes2(ya, yb));
-        const double lanes[2] = {pair.envelope.lane0(), pair.envelope.lane1()};
-        ASSERT_EQ(std::memcmp(&lanes[0], &a, sizeof a), 0) << "lane 0, step " << step;
-        ASSERT_EQ(std::memcmp(&lanes[1], &b, sizeof b), 0) << "lane 1, step " << step;
+        pairs[0].follow(Lanes2(ya, yb));
+        pairs[1].followBranchFree(Lanes2(ya, yb));
+        for (const auto& pair : pairs) {
+            const double lanes[2] = {pair.envelope.lane0(), pair.envelope.lane1()};
+            ASSERT_EQ(std::memcmp(&lanes[0], &a, sizeof a), 0) << "lane 0, step " << step;
+            ASSERT_EQ(std::memcmp(&lanes[1], &b, sizeof b), 0) << "lane 1, step " << step;
+        }
     }
 }
 
