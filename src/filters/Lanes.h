@@ -6,6 +6,9 @@
 
 #if defined(__SSE2__) || defined(_M_X64) || (defined(_M_IX86_FP) && _M_IX86_FP >= 2)
 #include <emmintrin.h>
+#if defined(__AVX2__)
+#include <immintrin.h>
+#endif
 #define TARVO_LANES_SSE2 1
 #endif
 
@@ -146,8 +149,14 @@ inline Lanes2 maxOf(Lanes2 a, Lanes2 b) noexcept { return Lanes2(_mm_max_pd(a.v,
 inline Lanes2 magnitude(Lanes2 x) noexcept {
     return Lanes2(_mm_and_pd(x.v, _mm_castsi128_pd(_mm_set1_epi64x(0x7FFFFFFFFFFFFFFFll))));
 }
+/// then where the mask is set, else otherwise (a mask lane is all ones or
+/// all zeros; the AVX2 build blends in one instruction).
 inline Lanes2 select(Lanes2Mask m, Lanes2 then, Lanes2 otherwise) noexcept {
+#if defined(__AVX2__)
+    return Lanes2(_mm_blendv_pd(otherwise.v, then.v, m.bits));
+#else
     return Lanes2(_mm_or_pd(_mm_and_pd(m.bits, then.v), _mm_andnot_pd(m.bits, otherwise.v)));
+#endif
 }
 
 #else
