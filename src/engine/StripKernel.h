@@ -46,15 +46,6 @@ inline void linkLimiterLanes(L& average, L& peak) noexcept {
     peak = minOf(peak.spread0(), peak.spread1());
 }
 
-/// The level detector's envelope step towards y: followBranchFree or follow.
-template <bool BranchFree, class Envelope, typename V>
-TARVO_ALWAYS_INLINE void followLevel(Envelope& detector, V y) noexcept {
-    if constexpr (BranchFree)
-        detector.followBranchFree(y);
-    else
-        detector.follow(y);
-}
-
 #if defined(__AVX2__)
 /// detectRows with the key high-pass on, for the AVX2 build: the
 /// high-pass's two sections side by side in one 32-byte register, the first
@@ -68,7 +59,7 @@ TARVO_ALWAYS_INLINE void followLevel(Envelope& detector, V y) noexcept {
 /// section takes the same inputs in the same order as when they run one
 /// after the other (as in the first two and the last two sub-samples, and
 /// in runs of one), so the bits are the same.
-template <LevelLink link, bool BranchFree, class Strips>
+template <LevelLink link, class Strips>
 void detectRowsStaggered(Strips& s) noexcept {
     using V = typename Strips::Value;
     const std::uint32_t n = s.count();
@@ -81,7 +72,7 @@ void detectRowsStaggered(Strips& s) noexcept {
         level[j] = s.linkLevels(detector.outputFilter.process(detector.envelope) * gain, link);
     };
     auto follow = [&](V key) {
-        followLevel<BranchFree>(detector, detector.inputFilter.process(magnitude(key)));
+        detector.followLevel(detector.inputFilter.process(magnitude(key)));
     };
     if (n < 2) {
         for (std::uint32_t j = 0; j < n; ++j) {
@@ -111,16 +102,14 @@ void detectRowsStaggered(Strips& s) noexcept {
 #endif
 
 /// Key (at the oversampled rate) -> key filter -> level detector ->
-/// detector gain -> the link -> levels. The filter choice, the link and
-/// the level detector's envelope step (BranchFree: followBranchFree, else
-/// follow; the same bits) are template arguments, so the loop has no
-/// branch on them.
-template <bool HighPass, LevelLink link, bool BranchFree, class Strips>
+/// detector gain -> the link -> levels. The filter choice and the link are
+/// template arguments, so the loop has no branch on them.
+template <bool HighPass, LevelLink link, class Strips>
 void detectRows(Strips& s) noexcept {
     using V = typename Strips::Value;
 #if defined(__AVX2__)
     if constexpr (HighPass && std::is_same<V, Lanes2>::value) {
-        detectRowsStaggered<link, BranchFree>(s);
+        detectRowsStaggered<link>(s);
         return;
     }
 #endif
@@ -133,44 +122,29 @@ void detectRows(Strips& s) noexcept {
     for (std::uint32_t i = 0; i < n; ++i) {
         V key = first.process(s.key(i));
         if (HighPass) key = second.process(key);
-        followLevel<BranchFree>(detector, detector.inputFilter.process(magnitude(key)));
-        level[i] = s.linkLevels(detector.outputFilter.process(detector.envelope) * gain, link);
+        level[i] = s.linkLevels(detector.processRectified(key) * gain, link);
     }
     s.keyFirst() = first;
     if (HighPass) s.keySecond() = second;
     s.levelDetector() = detector;
 }
 
-template <bool HighPass, bool BranchFree, class Strips>
+template <bool HighPass, class Strips>
 void detectRows(Strips& s, LevelLink link) noexcept {
     if (link == LevelLink::average)
-        detectRows<HighPass, LevelLink::average, BranchFree>(s);
+        detectRows<HighPass, LevelLink::average>(s);
     else if (link == LevelLink::maximum)
-        detectRows<HighPass, LevelLink::maximum, BranchFree>(s);
+        detectRows<HighPass, LevelLink::maximum>(s);
     else
-        detectRows<HighPass, LevelLink::none, BranchFree>(s);
+        detectRows<HighPass, LevelLink::none>(s);
 }
 
-/// detectRows at the strips' key filter; the level detector branch-free
-/// below 8x. Near the host rate the filtered key's magnitude crosses the
-/// envelope from one sub-sample to the next, and follow's branches on the
-/// sign of d are mispredicted more often than the polynomial costs
-/// (measured on noise: a sixth of the time at 1x, 2-5 % at 4x); at 8x the
-/// key moves slowly against the sub-samples and the branches pay.
 template <class Strips>
 void detectRows(Strips& s, LevelLink link) noexcept {
-    const bool branchFree = s.settings().subSampleCount < 8;
-    if (s.settings().sideChain.highPassOn) {
-        if (branchFree)
-            detectRows<true, true>(s, link);
-        else
-            detectRows<true, false>(s, link);
-    } else {
-        if (branchFree)
-            detectRows<false, true>(s, link);
-        else
-            detectRows<false, false>(s, link);
-    }
+    if (s.settings().sideChain.highPassOn)
+        detectRows<true>(s, link);
+    else
+        detectRows<false>(s, link);
 }
 
 /// The strips' scoop and mix: with the scoop on, the wet chain on the

@@ -81,7 +81,7 @@ TEST(EnvelopeFollower, EveryStepMatchesTheFullFormulaToTheBitInBothLaneTypes) {
     // Rests (y equal to the envelope, signed zeros included) take a shortcut
     // past the polynomial in follow(); so do falls and large rises. Each
     // lane of a pair must step exactly as a lone follower, whatever its
-    // partner does, and followBranchFree() exactly as follow().
+    // partner does, and followLevel() exactly as follow().
     EnvelopeFollower f;
     f.applyDesign(designEnvelope(false, 0.02, 0.002, 0.1));
     const double inputs[] = {0.0, -0.0, 1.0, 1.0, 1.0, 0.3, 0.3, 0.31, 0.3, 0.0, 0.0,
@@ -96,16 +96,16 @@ TEST(EnvelopeFollower, EveryStepMatchesTheFullFormulaToTheBitInBothLaneTypes) {
         const double ya = inputs[pick(random)];
         // B rests on its envelope half the time.
         const double yb = step % 2 ? b : inputs[pick(random)];
-        EnvelopeFollower lone = f, loneBranchFree = f;
-        lone.envelope = loneBranchFree.envelope = a;
+        EnvelopeFollower lone = f, loneLevel = f;
+        lone.envelope = loneLevel.envelope = a;
         lone.follow(ya);
-        loneBranchFree.followBranchFree(ya);
+        loneLevel.followLevel(ya);
         a = fullFormulaStep(f, a, ya);
         ASSERT_EQ(std::memcmp(&lone.envelope, &a, sizeof a), 0) << "step " << step;
-        ASSERT_EQ(std::memcmp(&loneBranchFree.envelope, &a, sizeof a), 0) << "step " << step;
+        ASSERT_EQ(std::memcmp(&loneLevel.envelope, &a, sizeof a), 0) << "step " << step;
         b = fullFormulaStep(f, b, yb);
         pairs[0].follow(Lanes2(ya, yb));
-        pairs[1].followBranchFree(Lanes2(ya, yb));
+        pairs[1].followLevel(Lanes2(ya, yb));
         for (const auto& pair : pairs) {
             const double lanes[2] = {pair.envelope.lane0(), pair.envelope.lane1()};
             ASSERT_EQ(std::memcmp(&lanes[0], &a, sizeof a), 0) << "lane 0, step " << step;
