@@ -1,8 +1,8 @@
 #include "filters/PolyInterpolator.h"
 
-#include "filters/NoiseGenerator.h"
-
 #include <cstring>
+
+#include "filters/NoiseGenerator.h"
 
 namespace tarvo {
 
@@ -41,8 +41,8 @@ struct OutputsOf {
 
 /// out_j = wb*b + wc*c + wd*d + we*e + wx*x for j = 0 .. F-1, in that order
 /// for every j, W outputs side by side (one multiply per role and
-/// register). out_0 = d: the first row is (0, 0, 1, 0, 0), whose sum would
-/// turn a d of -0 into +0.
+/// register). out_0 = d itself: the first row is (0, 0, 1, 0, 0), but its
+/// sum would turn a d of -0 into +0, and 0 times an infinite neighbour is NaN.
 template <int F>
 inline void interpolate(const Columns<F>& c, double b, double cc, double d, double e, double x,
                         double* out) noexcept {
