@@ -373,12 +373,15 @@ TARVO_NOINLINE void LaneEngine<L>::runFrames(const HostChunk& in, HostChunk& out
         return;
     }
     // Strip B's lane runs as the twin of A's through the chunk and then
-    // takes B's state back: everything in it is as before the chunk, except
-    // the decimator of the half "Mid." and "Side" delay through B.
+    // takes B's running values back (its coefficients are A's, as the
+    // setters keep the strips equal): everything in it is as before the
+    // chunk, except the decimator of the half "Mid." and "Side" delay
+    // through B, which runs in lane 1 all along.
     constexpr bool halves = Mode == midOnly || Mode == sideOnly;
-    const StripLanes<L> held = lanes();
+    const LaneHistory kept = lanes().history(1);
+    const DecimatorSections<L> delaying = lanes().decimator;
     copyLane0ToLane1(lanes());
-    if (halves) lanes().decimator = held.decimator;
+    if (halves) lanes().decimator = delaying;
     if (Bypass) {
         for (std::int32_t i = 0; i < frames; ++i)
             singleBypassFrame<Mode, External>(&out.left[i], &out.right[i], in.left[i],
@@ -387,7 +390,7 @@ TARVO_NOINLINE void LaneEngine<L>::runFrames(const HostChunk& in, HostChunk& out
         singleFrames<Mode, External>(in, out, frames);
     }
     const DecimatorSections<L> decimator = lanes().decimator;
-    copyLane(lanes(), held, 1);
+    lanes().restoreHistory(kept, 1);
     if (halves) lanes().decimator = decimator;
 }
 
